@@ -165,9 +165,13 @@ std::string MessageView::text(size_t offset, size_t width) const {
     return std::string(begin, nul != nullptr ? static_cast<size_t>(nul - begin) : available);
 }
 
-uint32_t MessageView::sequence() const { return hasSequence() ? u32(kVoiceFramesSize + 2) : 0; }
+uint32_t MessageView::sequence() const {
+    return hasSequence() ? u32(kVoiceFramesSize + 2) : 0;
+}
 
-SessionMessage buildEmpty(uint8_t code) { return SessionMessage(code, 0); }
+SessionMessage buildEmpty(uint8_t code) {
+    return SessionMessage(code, 0);
+}
 
 namespace {
 

@@ -74,7 +74,7 @@ inline constexpr size_t kWhoAreYouNameWidth = 64;
 // A message being built: a zero-filled buffer large enough for every message we send, so
 // every byte not assigned is zero on the wire.
 class SessionMessage {
-public:
+  public:
     static constexpr size_t kCapacity = kHeaderSize + kConnectPayloadSize;
 
     explicit SessionMessage(uint8_t code = 0, uint32_t payloadLength = 0);
@@ -107,13 +107,13 @@ public:
     // False (and nothing changed) when the payload length is not 330.
     bool appendVoiceTrailer(uint32_t& counter);
 
-private:
+  private:
     std::array<uint8_t, kCapacity> bytes_{};
 };
 
 // A received datagram that passed every structural check; field reads never leave it.
 class MessageView {
-public:
+  public:
     enum class Error {
         None,
         TooShort,        // fewer than 13 bytes
@@ -146,7 +146,7 @@ public:
     uint32_t sequence() const;
     size_t frameCount() const { return frameCount_; }
 
-private:
+  private:
     MessageView(const uint8_t* data, uint32_t sampleCount, uint32_t payloadLength)
         : data_(data), sampleCount_(sampleCount), payloadLength_(payloadLength) {}
 
@@ -192,10 +192,16 @@ ConnectFields readConnectRequest(const MessageView& request);
 ConnectFields readConnectAccept(const MessageView& accept, std::string_view dialledName);
 
 // Probe fields (MSG_R_U_THERE and MSG_I_AM_HERE).
-inline uint32_t probeTick(const MessageView& m) { return m.u32(0); }
-inline uint32_t probeCookie(const MessageView& m) { return m.u32(4); }
+inline uint32_t probeTick(const MessageView& m) {
+    return m.u32(0);
+}
+inline uint32_t probeCookie(const MessageView& m) {
+    return m.u32(4);
+}
 // Digit message fields (MSG_DTMF and MSG_DTMF_ACK).
-inline uint32_t dtmfSequence(const MessageView& m) { return m.u32(1); }
+inline uint32_t dtmfSequence(const MessageView& m) {
+    return m.u32(1);
+}
 inline std::string dtmfDigits(const MessageView& m) {
     return m.text(kDtmfDigitsOffset, kDtmfDigitsWidth);
 }

@@ -1,7 +1,7 @@
 #include "Platform.h"
 
-#include <uuid/uuid.h>
 #include <unistd.h>
+#include <uuid/uuid.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,8 +14,8 @@ namespace ostrel::platform {
 uint32_t tickCount() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                        static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 

@@ -104,7 +104,9 @@ void forgetDeadWriter(CSWMRG::State* s) {
 
 }  // namespace
 
-CSWMRG::~CSWMRG() { Delete(); }
+CSWMRG::~CSWMRG() {
+    Delete();
+}
 
 bool CSWMRG::Initialize(const char* name) {
     if (state_ != nullptr) {
@@ -145,8 +147,8 @@ bool CSWMRG::Initialize(const char* name) {
     } else {
         // The creator may not have sized the object yet.
         struct stat st {};
-        for (int i = 0; i < 1000 && fstat(fd, &st) == 0 &&
-                        st.st_size < static_cast<off_t>(sizeof(State));
+        for (int i = 0;
+             i < 1000 && fstat(fd, &st) == 0 && st.st_size < static_cast<off_t>(sizeof(State));
              ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -16,7 +16,7 @@ namespace ostrel::sync {
 // The semaphore behind one or more CSem objects: either a count guarded by a mutex in this
 // process, or a POSIX named semaphore.
 class SemaphoreObject {
-public:
+  public:
     explicit SemaphoreObject(long initialCount) : count_(initialCount > 0 ? 1 : 0) {}
 
     explicit SemaphoreObject(const std::string& name) {
@@ -106,7 +106,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable available_;
     int count_ = 1;
@@ -134,7 +134,9 @@ CSem& CSem::operator=(const CSem& other) {
     return *this;
 }
 
-const void* CSem::GetHandle() const { return handle_.get(); }
+const void* CSem::GetHandle() const {
+    return handle_.get();
+}
 
 int CSem::WaitOnSemaphore(unsigned long timeoutMs) {
     if (handle_->failed()) {
@@ -156,7 +158,9 @@ void CSem::SignalSemaphore() {
     handle_->release();
 }
 
-ThreadId CSem::Owner() const { return owner_->load(); }
+ThreadId CSem::Owner() const {
+    return owner_->load();
+}
 
 void CSem::RemoveNamed(const char* name) {
     sem_unlink(SemaphoreObject::posixName(name).c_str());

@@ -16,7 +16,7 @@
 namespace ostrel::sync {
 
 class CWorkerThread {
-public:
+  public:
     using Procedure = std::function<uint32_t(void*)>;
 
     // Stores the fields; no thread exists yet. With `deleteOnExit` the thread deletes this
@@ -49,7 +49,7 @@ public:
 
     const std::string& Name() const { return name_; }
 
-private:
+  private:
     struct EndState;
     static void trampoline(CWorkerThread* self, std::shared_ptr<EndState> end);
     void reap();

@@ -10,8 +10,12 @@ thread_local ThreadId ownId = 0;
 }  // namespace
 
 namespace detail {
-ThreadId allocateThreadId() { return nextId.fetch_add(1, std::memory_order_relaxed); }
-void adoptThreadId(ThreadId id) { ownId = id; }
+ThreadId allocateThreadId() {
+    return nextId.fetch_add(1, std::memory_order_relaxed);
+}
+void adoptThreadId(ThreadId id) {
+    ownId = id;
+}
 }  // namespace detail
 
 ThreadId currentThreadId() {

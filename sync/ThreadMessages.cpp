@@ -14,7 +14,7 @@ namespace ostrel::sync {
 namespace {
 
 class MessageQueue {
-public:
+  public:
     void push(const ThreadMessage& message) {
         {
             std::lock_guard lock(mutex_);
@@ -53,7 +53,7 @@ public:
         return messages_.size();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<ThreadMessage> messages_;
@@ -99,7 +99,9 @@ MessageQueue& queueOfCaller() {
 
 }  // namespace
 
-void ensureMessageQueue() { queueOfCaller(); }
+void ensureMessageQueue() {
+    queueOfCaller();
+}
 
 bool hasMessageQueue(ThreadId thread) {
     std::lock_guard lock(registryMutex());
@@ -136,8 +138,12 @@ bool waitMessage(ThreadMessage& out, unsigned long timeoutMs) {
     return queueOfCaller().pop(out, timeoutMs);
 }
 
-size_t pendingMessageCount() { return ownQueue.queue ? ownQueue.queue->size() : 0; }
+size_t pendingMessageCount() {
+    return ownQueue.queue ? ownQueue.queue->size() : 0;
+}
 
-void destroyMessageQueue() { ownQueue.drop(); }
+void destroyMessageQueue() {
+    ownQueue.drop();
+}
 
 }  // namespace ostrel::sync

@@ -11,7 +11,7 @@ inline constexpr unsigned long kInfinite = 0xFFFFFFFFul;
 enum class WaitResult {
     Signaled,  // the object was taken or the thread ended
     TimedOut,
-    Failed,    // nothing to wait on
+    Failed,  // nothing to wait on
 };
 
 }  // namespace ostrel::sync

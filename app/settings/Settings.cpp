@@ -7,30 +7,46 @@
 namespace ostrel::settings {
 
 namespace value {
-std::string emptyText() { return {}; }
-std::string defaultCrashFileServerPath() { return "app2/logproblem.aspx"; }
+std::string emptyText() {
+    return {};
+}
+std::string defaultCrashFileServerPath() {
+    return "app2/logproblem.aspx";
+}
 }  // namespace value
 
 namespace {
 
 constexpr DwordSetting kDwords[] = {
-    value::UseHttpProxy,          value::HttpProxyPort,       value::IPType,
-    value::UseAlternateListeningPort, value::ListeningPort,   value::AutoLogin,
-    value::RingTime,              value::AutoMMSettings,      value::PopupBuddyJoinLeave,
-    value::PopupNetworkCongestion, value::PopupBuddyOnline,   value::DontShowDlgOnMinimize,
+    value::UseHttpProxy,
+    value::HttpProxyPort,
+    value::IPType,
+    value::UseAlternateListeningPort,
+    value::ListeningPort,
+    value::AutoLogin,
+    value::RingTime,
+    value::AutoMMSettings,
+    value::PopupBuddyJoinLeave,
+    value::PopupNetworkCongestion,
+    value::PopupBuddyOnline,
+    value::DontShowDlgOnMinimize,
 };
 
 constexpr StringSetting kStrings[] = {
-    value::HttpProxyName,   value::ConfiguredIP,        value::User,
-    value::Pass,            value::RecordingsDirectory, value::IPList,
-    value::TelephoneList,   value::LastKnownServer,     value::LastKnownCrashFileServerPath,
+    value::HttpProxyName, value::ConfiguredIP,        value::User,
+    value::Pass,          value::RecordingsDirectory, value::IPList,
+    value::TelephoneList, value::LastKnownServer,     value::LastKnownCrashFileServerPath,
     value::ServiceHost,
 };
 
 }  // namespace
 
-std::span<const DwordSetting> allDwordSettings() { return kDwords; }
-std::span<const StringSetting> allStringSettings() { return kStrings; }
+std::span<const DwordSetting> allDwordSettings() {
+    return kDwords;
+}
+std::span<const StringSetting> allStringSettings() {
+    return kStrings;
+}
 
 std::string serviceWebHost() {
     if (const char* env = std::getenv("OSTREL_SERVICE_HOST"); env != nullptr && *env != '\0') {
@@ -75,7 +91,7 @@ bool write(const StringSetting& setting, std::string_view text) {
     return key.writeString(setting.name, text) == kSettingsOk;
 }
 
-bool remove(std::string_view name) {
+bool removeValue(std::string_view name) {
     SettingsKey key;
     return key.deleteValue(name) == kSettingsOk;
 }

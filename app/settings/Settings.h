@@ -19,8 +19,8 @@ struct DwordSetting {
 
 struct StringSetting {
     std::string_view name;
-    size_t bufferSize;                // the reader's buffer; longer stored strings are not read
-    std::string (*defaultValue)();    // what a missing value reads as
+    size_t bufferSize;              // the reader's buffer; longer stored strings are not read
+    std::string (*defaultValue)();  // what a missing value reads as
 };
 
 // The built-in service web host of this deployment (the bundled reference service).
@@ -71,6 +71,6 @@ std::optional<std::string> readOptional(const StringSetting& setting);
 
 bool write(const DwordSetting& setting, uint32_t value);
 bool write(const StringSetting& setting, std::string_view text);
-bool remove(std::string_view name);
+bool removeValue(std::string_view name);
 
 }  // namespace ostrel::settings

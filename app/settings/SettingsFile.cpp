@@ -38,11 +38,20 @@ std::optional<std::string> readQuoted(std::string_view text, size_t& pos) {
                 return std::nullopt;
             }
             switch (text[i]) {
-                case '\\': out += '\\'; break;
-                case '"': out += '"'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                default: return std::nullopt;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '"':
+                    out += '"';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                default:
+                    return std::nullopt;
             }
             continue;
         }
@@ -55,12 +64,21 @@ std::string quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
             // A raw line break would split the value over two lines.
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     out += '"';

@@ -15,8 +15,8 @@ namespace ostrel::settings {
 using SettingValue = std::variant<uint32_t, std::string>;
 
 struct SettingLine {
-    std::string text;                   // the line as stored
-    std::optional<std::string> name;    // set when the line holds a readable value
+    std::string text;                 // the line as stored
+    std::optional<std::string> name;  // set when the line holds a readable value
     SettingValue value;
 };
 

@@ -79,7 +79,7 @@ bool writeAll(int fd, const std::string& content) {
 // Serialises writers of every thread and process: each holder opens the lock file itself, so
 // flock excludes threads of one process as well.
 class FileLock {
-public:
+  public:
     explicit FileLock(const std::string& settingsPath) {
         const std::string lockPath = folderOf(settingsPath) + "/.settings.lock";
         fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -98,7 +98,7 @@ public:
     FileLock& operator=(const FileLock&) = delete;
     bool held() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -145,7 +145,9 @@ std::string settingsFolder() {
     return platform::joinPath(base, "Brennick");
 }
 
-std::string settingsPath() { return platform::joinPath(settingsFolder(), "settings.reg"); }
+std::string settingsPath() {
+    return platform::joinPath(settingsFolder(), "settings.reg");
+}
 
 SettingsKey::SettingsKey(bool readOnly) : SettingsKey(readOnly, settingsPath()) {}
 

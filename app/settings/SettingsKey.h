@@ -13,11 +13,11 @@ namespace ostrel::settings {
 // Status results in the manner of the registry: 0 is success.
 enum SettingsStatus : long {
     kSettingsOk = 0,
-    kSettingsNotFound = 2,        // no such value, or its line cannot be read
-    kSettingsAccessDenied = 5,    // the file or its folder cannot be created or written
-    kSettingsNotOpen = 6,         // the key could not be opened
-    kSettingsMoreData = 234,      // the stored string does not fit the caller's buffer
-    kSettingsWrongType = 1630,    // a DWORD read as string or the reverse
+    kSettingsNotFound = 2,      // no such value, or its line cannot be read
+    kSettingsAccessDenied = 5,  // the file or its folder cannot be created or written
+    kSettingsNotOpen = 6,       // the key could not be opened
+    kSettingsMoreData = 234,    // the stored string does not fit the caller's buffer
+    kSettingsWrongType = 1630,  // a DWORD read as string or the reverse
 };
 
 // The settings folder: $OSTREL_CONFIG_DIR, else ${XDG_CONFIG_HOME:-$HOME/.config}/Brennick.
@@ -28,7 +28,7 @@ std::string settingsPath();
 // One short-lived instance per access. The read-write form creates the folder and the file
 // (mode 0600: it holds the stored password) on first use.
 class SettingsKey {
-public:
+  public:
     explicit SettingsKey(bool readOnly = false);
     SettingsKey(bool readOnly, std::string path);
     ~SettingsKey() = default;
@@ -49,7 +49,7 @@ public:
 
     long deleteValue(std::string_view name);
 
-private:
+  private:
     std::string path_;
     bool readOnly_ = false;
     bool open_ = false;

@@ -1,10 +1,9 @@
 #include "app/settings/StartupEntry.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -80,8 +79,9 @@ std::optional<std::string> readStartupEntry() {
 
 bool writeStartupEntry(std::string_view programPath) {
     const std::string folder = platform::joinPath(configHome(), "autostart");
-    mkdir(configHome().c_str(), 0700);
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
         return false;
     }
     const std::string path = startupEntryPath();
@@ -107,6 +107,8 @@ bool writeStartupEntry(std::string_view programPath) {
     return true;
 }
 
-void deleteStartupEntry() { ::unlink(startupEntryPath().c_str()); }
+void deleteStartupEntry() {
+    ::unlink(startupEntryPath().c_str());
+}
 
 }  // namespace ostrel::settings
