@@ -15,9 +15,15 @@ inline QApplication& qtApp() {
     static char name[] = "ostrel-test";
     static char* argv[] = {name, nullptr};
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing Qt down among the other static destructors at exit crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
+
+// As a test fixture's first member, makes the application before the fixture's widgets.
+struct QtAppFirst {
+    QtAppFirst() { qtApp(); }
+};
 
 // Processes events until `done` holds or `timeoutMs` passes; returns `done()`.
 inline bool processEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
