@@ -21,7 +21,9 @@ QString CDelayMessageBox2::formatCaption(const QString& format, int seconds) {
     return caption;
 }
 
-QAbstractButton* CDelayMessageBox2::secondButton() const { return button(QMessageBox::Cancel); }
+QAbstractButton* CDelayMessageBox2::secondButton() const {
+    return button(QMessageBox::Cancel);
+}
 
 QAbstractButton* CDelayMessageBox2::closingButton() const {
     if (QAbstractButton* cancel = button(QMessageBox::Cancel)) {
@@ -35,8 +37,7 @@ QAbstractButton* CDelayMessageBox2::closingButton() const {
 }
 
 QMessageBox::StandardButton CDelayMessageBox2::showBox(const QString& text, int seconds,
-                                                       bool autoClose,
-                                                       bool keepSecondButtonEnabled,
+                                                       bool autoClose, bool keepSecondButtonEnabled,
                                                        QMessageBox::StandardButtons buttons,
                                                        QMessageBox::Icon icon) {
     setText(text);

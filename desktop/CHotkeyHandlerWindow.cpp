@@ -29,7 +29,9 @@ constexpr uint16_t kRelevantModifiers =
 
 CHotkeyHandlerWindow::CHotkeyHandlerWindow(std::string display) : display_(std::move(display)) {}
 
-CHotkeyHandlerWindow::~CHotkeyHandlerWindow() { stop(); }
+CHotkeyHandlerWindow::~CHotkeyHandlerWindow() {
+    stop();
+}
 
 std::string CHotkeyHandlerWindow::atomName(uint16_t modifiers, uint16_t virtualKey) {
     char text[64];

@@ -43,9 +43,13 @@ CNotifierPopup* CNotifierPopup::notify(const QString& text, int width, int heigh
     return popup;
 }
 
-void CNotifierPopup::setText(const QString& text) { text_ = text; }
+void CNotifierPopup::setText(const QString& text) {
+    text_ = text;
+}
 
-void CNotifierPopup::setDisplayTime(int seconds) { displayMs_ = std::max(seconds, 0) * 1000; }
+void CNotifierPopup::setDisplayTime(int seconds) {
+    displayMs_ = std::max(seconds, 0) * 1000;
+}
 
 int CNotifierPopup::textHeight() const {
     const QFontMetrics metrics(font());

@@ -27,7 +27,9 @@ constexpr MenuEntry kTrayMenu[] = {
 
 CSystemTray::CSystemTray(QObject* parent) : QObject(parent) {}
 
-CSystemTray::~CSystemTray() { removeIcon(); }
+CSystemTray::~CSystemTray() {
+    removeIcon();
+}
 
 int CSystemTray::create(QWidget* owner, const QString& toolTip, const QIcon& icon) {
     owner_ = owner;

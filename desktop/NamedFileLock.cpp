@@ -22,7 +22,9 @@ NamedFileLock::NamedFileLock(std::string name) {
     }
 }
 
-NamedFileLock::~NamedFileLock() { unlock(); }
+NamedFileLock::~NamedFileLock() {
+    unlock();
+}
 
 bool NamedFileLock::lock() {
     if (fd_ >= 0) {

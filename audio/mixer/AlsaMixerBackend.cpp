@@ -246,9 +246,8 @@ std::vector<pollfd> AlsaMixerBackend::pollDescriptors() {
 
 bool AlsaMixerBackend::handleEvents(std::span<pollfd> polled, std::vector<int>& changed) {
     unsigned short revents = 0;
-    if (snd_mixer_poll_descriptors_revents(handle_, polled.data(),
-                                           static_cast<unsigned int>(polled.size()),
-                                           &revents) < 0 ||
+    if (snd_mixer_poll_descriptors_revents(
+            handle_, polled.data(), static_cast<unsigned int>(polled.size()), &revents) < 0 ||
         (revents & (POLLERR | POLLHUP | POLLNVAL))) {
         return false;
     }

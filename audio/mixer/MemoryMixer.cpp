@@ -11,7 +11,9 @@ namespace ostrel::audio {
 
 namespace {
 
-int side(MixerDirection d) { return static_cast<int>(d); }
+int side(MixerDirection d) {
+    return static_cast<int>(d);
+}
 
 }  // namespace
 
@@ -109,7 +111,8 @@ std::optional<long> MemoryMixer::volume(const std::string& name, MixerDirection 
                                         int channel) const {
     std::lock_guard lock(mutex_);
     const int id = findLocked(name);
-    if (id < 0 || channel < 0 || channel >= static_cast<int>(elements_[id].volume[side(d)].size())) {
+    if (id < 0 || channel < 0 ||
+        channel >= static_cast<int>(elements_[id].volume[side(d)].size())) {
         return std::nullopt;
     }
     return elements_[id].volume[side(d)][channel];
@@ -174,8 +177,8 @@ bool MemoryMixer::range(int id, MixerDirection d, long& minimum, long& maximum) 
     if (id < 0 || id >= static_cast<int>(elements_.size())) {
         return false;
     }
-    const Side& s = d == MixerDirection::Playback ? elements_[id].spec.playback
-                                                  : elements_[id].spec.capture;
+    const Side& s =
+        d == MixerDirection::Playback ? elements_[id].spec.playback : elements_[id].spec.capture;
     if (!s.volume) {
         return false;
     }
@@ -189,8 +192,8 @@ int MemoryMixer::channels(int id, MixerDirection d) const {
     if (id < 0 || id >= static_cast<int>(elements_.size())) {
         return 0;
     }
-    return static_cast<int>(std::max(elements_[id].volume[side(d)].size(),
-                                     elements_[id].switches[side(d)].size()));
+    return static_cast<int>(
+        std::max(elements_[id].volume[side(d)].size(), elements_[id].switches[side(d)].size()));
 }
 
 bool MemoryMixer::getVolume(int id, MixerDirection d, int channel, long& raw) const {

@@ -5,15 +5,21 @@ namespace ostrel::audio {
 MemoryMixerBackend::MemoryMixerBackend(std::shared_ptr<MemoryMixer> card, int handle)
     : card_(std::move(card)), handle_(handle) {}
 
-MemoryMixerBackend::~MemoryMixerBackend() { card_->closeHandle(handle_); }
+MemoryMixerBackend::~MemoryMixerBackend() {
+    card_->closeHandle(handle_);
+}
 
-std::vector<MixerElementInfo> MemoryMixerBackend::elements() { return card_->infos(); }
+std::vector<MixerElementInfo> MemoryMixerBackend::elements() {
+    return card_->infos();
+}
 
 bool MemoryMixerBackend::volumeRange(int id, MixerDirection d, long& minimum, long& maximum) {
     return card_->range(id, d, minimum, maximum);
 }
 
-int MemoryMixerBackend::channelCount(int id, MixerDirection d) { return card_->channels(id, d); }
+int MemoryMixerBackend::channelCount(int id, MixerDirection d) {
+    return card_->channels(id, d);
+}
 
 bool MemoryMixerBackend::getVolume(int id, MixerDirection d, int channel, long& raw) {
     return card_->getVolume(id, d, channel, raw);

@@ -8,7 +8,9 @@ bool isMicrophoneName(std::string_view name) {
            (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix);
 }
 
-bool isWaveOutputName(std::string_view name) { return name == "PCM"; }
+bool isWaveOutputName(std::string_view name) {
+    return name == "PCM";
+}
 
 int findVolumeElement(const std::vector<MixerElementInfo>& elements, std::string_view name,
                       MixerDirection d) {

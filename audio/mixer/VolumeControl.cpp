@@ -29,8 +29,7 @@ const char* threadName(VolumeKind kind) {
 
 }  // namespace
 
-VolumeControl::VolumeControl(VolumeKind kind, std::unique_ptr<MixerBackend> mixer,
-                             int sourceIndex)
+VolumeControl::VolumeControl(VolumeKind kind, std::unique_ptr<MixerBackend> mixer, int sourceIndex)
     : kind_(kind), mixer_(std::move(mixer)) {
     if (!mixer_) {
         return;
@@ -137,7 +136,9 @@ uint32_t VolumeControl::watch() {
     }
 }
 
-bool VolumeControl::isAvailable() const { return available_; }
+bool VolumeControl::isAvailable() const {
+    return available_;
+}
 
 int VolumeControl::enable() {
     std::lock_guard lock(mixerMutex_);
@@ -163,9 +164,13 @@ int VolumeControl::disable() {
     return mixer_->setSwitch(element_, direction_, -1, false) ? 1 : 0;
 }
 
-long VolumeControl::minimum() const { return available_ ? 0 : -1; }
+long VolumeControl::minimum() const {
+    return available_ ? 0 : -1;
+}
 
-long VolumeControl::maximum() const { return available_ ? kScaleMaximum : -1; }
+long VolumeControl::maximum() const {
+    return available_ ? kScaleMaximum : -1;
+}
 
 long VolumeControl::stepCount() const {
     return available_ ? rawMaximum_ - rawMinimum_ + 1 : 0;
@@ -178,9 +183,9 @@ long VolumeControl::toScale(long raw) const {
 }
 
 long VolumeControl::toRaw(long value) const {
-    return rawMinimum_ + std::lround(static_cast<double>(value) *
-                                     static_cast<double>(rawMaximum_ - rawMinimum_) /
-                                     kScaleMaximum);
+    return rawMinimum_ +
+           std::lround(static_cast<double>(value) * static_cast<double>(rawMaximum_ - rawMinimum_) /
+                       kScaleMaximum);
 }
 
 long VolumeControl::valueLocked() {

@@ -4,8 +4,7 @@
 
 namespace ostrel::audio {
 
-VolumeSliderLink::VolumeSliderLink(QAbstractSlider& slider, VolumeControl& control,
-                                   QObject* parent)
+VolumeSliderLink::VolumeSliderLink(QAbstractSlider& slider, VolumeControl& control, QObject* parent)
     : QObject(parent), slider_(&slider), control_(control) {
     slider.setRange(kSliderTop, kSliderBottom);
     if (slider.orientation() == Qt::Vertical) {
@@ -33,7 +32,9 @@ VolumeSliderLink::VolumeSliderLink(QAbstractSlider& slider, VolumeControl& contr
     refresh();
 }
 
-VolumeSliderLink::~VolumeSliderLink() { control_.setChangeCallback(nullptr, nullptr); }
+VolumeSliderLink::~VolumeSliderLink() {
+    control_.setChangeCallback(nullptr, nullptr);
+}
 
 void VolumeSliderLink::refresh() {
     if (control_.isAvailable()) {

@@ -34,8 +34,7 @@ void WaveformDisplay::fill(int index, std::span<const int16_t> samples) {
     for (int x = 0; x < drawWidth_; ++x) {
         const int i = std::min(static_cast<int>(x * step_), kBlockSamples - 1);
         const int sample = i < static_cast<int>(samples.size()) ? samples[i] : 0;
-        const double y =
-            static_cast<double>(sample) * drawHeight_ / 65535.0 + drawHeight_ / 2.0;
+        const double y = static_cast<double>(sample) * drawHeight_ / 65535.0 + drawHeight_ / 2.0;
         points[x] = QPoint(x, static_cast<int>(y));
     }
     repaint();
@@ -45,7 +44,9 @@ void WaveformDisplay::showSamples(std::span<const int16_t> samples, bool firstTr
     fill(firstTrace ? 0 : 1, samples);
 }
 
-void WaveformDisplay::showThirdTrace(std::span<const int16_t> samples) { fill(2, samples); }
+void WaveformDisplay::showThirdTrace(std::span<const int16_t> samples) {
+    fill(2, samples);
+}
 
 void WaveformDisplay::setStatusText(const QString& text, const QColor& colour) {
     statusText_ = text;

@@ -26,7 +26,8 @@ class DelayMessageBoxTest : public ::testing::Test {
 
 TEST_F(DelayMessageBoxTest, A25SecondBoxShows25FirstAndClosesItself) {
     CDelayMessageBox2 box;
-    box.setCaptionFormat("You are logged off from Talvero.     [This window will auto close in %d secs]");
+    box.setCaptionFormat(
+        "You are logged off from Talvero.     [This window will auto close in %d secs]");
     std::vector<QString> titles;
     QObject::connect(&box, &QWidget::windowTitleChanged,
                      [&](const QString& title) { titles.push_back(title); });
@@ -51,8 +52,7 @@ TEST_F(DelayMessageBoxTest, TheCancelButtonWaitsForTheCountUnlessKeptEnabled) {
             enabledWhileCounting.push_back(box.button(QMessageBox::Cancel)->isEnabled());
         }
     });
-    const auto result =
-        box.showBox("text", 3, true, false, QMessageBox::Ok | QMessageBox::Cancel);
+    const auto result = box.showBox("text", 3, true, false, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(enabledWhileCounting, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(box.button(QMessageBox::Cancel)->isEnabled());
     EXPECT_EQ(result, QMessageBox::Cancel);  // closed as if its second button was pressed

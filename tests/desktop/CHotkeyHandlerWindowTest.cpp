@@ -54,7 +54,8 @@ TEST(HotkeyHandler, StartWithoutKeysFailsWith3) {
 
 TEST(HotkeyHandler, NoDisplayFailsWith1AndTheProgramGoesOn) {
     CHotkeyHandlerWindow hotkeys(":4711");
-    hotkeys.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    hotkeys.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
     EXPECT_EQ(hotkeys.start(), CHotkeyHandlerWindow::kNoDisplay);
     EXPECT_FALSE(hotkeys.isRunning());
     hotkeys.stop();  // harmless
@@ -156,20 +157,25 @@ TEST_F(HotkeysOnX, OtherModifiersDoNotTriggerAndLockKeysDoNotMatter) {
 
 TEST_F(HotkeysOnX, ASecondProgramCannotTakeTheSameKeys) {
     CHotkeyHandlerWindow first(display());
-    first.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
-    first.addHotkey(kCtrlAlt, 'H', [](uint32_t, void*) {}, 1001);
+    first.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    first.addHotkey(
+        kCtrlAlt, 'H', [](uint32_t, void*) {}, 1001);
     ASSERT_EQ(first.start(), CHotkeyHandlerWindow::kStarted);
 
     EXPECT_EQ(probe(), CHotkeyHandlerWindow::kCannotRegister);
 
     // Another client in this process fares no better, and a partial grab is given back.
     CHotkeyHandlerWindow second(display());
-    second.addHotkey(kCtrlAlt, 'X', [](uint32_t, void*) {}, 1);
-    second.addHotkey(kCtrlAlt, 'H', [](uint32_t, void*) {}, 2);
+    second.addHotkey(
+        kCtrlAlt, 'X', [](uint32_t, void*) {}, 1);
+    second.addHotkey(
+        kCtrlAlt, 'H', [](uint32_t, void*) {}, 2);
     EXPECT_EQ(second.start(), CHotkeyHandlerWindow::kCannotRegister);
     EXPECT_FALSE(second.isRunning());
     CHotkeyHandlerWindow third(display());
-    third.addHotkey(kCtrlAlt, 'X', [](uint32_t, void*) {}, 1);
+    third.addHotkey(
+        kCtrlAlt, 'X', [](uint32_t, void*) {}, 1);
     EXPECT_EQ(third.start(), CHotkeyHandlerWindow::kStarted);
     third.stop();
 
@@ -196,12 +202,15 @@ TEST_F(HotkeysOnX, StartingTwiceAndAddingWhileRunning) {
 
 TEST_F(HotkeysOnX, AnUnknownKeyFailsTheStartWith4) {
     CHotkeyHandlerWindow hotkeys(display());
-    hotkeys.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
-    hotkeys.addHotkey(kCtrlAlt, 0xFF, [](uint32_t, void*) {}, 1001);
+    hotkeys.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    hotkeys.addHotkey(
+        kCtrlAlt, 0xFF, [](uint32_t, void*) {}, 1001);
     EXPECT_EQ(hotkeys.start(), CHotkeyHandlerWindow::kCannotRegister);
     // Q was given back.
     CHotkeyHandlerWindow other(display());
-    other.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    other.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
     EXPECT_EQ(other.start(), CHotkeyHandlerWindow::kStarted);
 }
 
@@ -209,7 +218,8 @@ TEST_F(HotkeysOnX, StartWaitsForTheSystemWideLock) {
     NamedFileLock held(CHotkeyHandlerWindow::kLockName);
     ASSERT_TRUE(held.lock());
     CHotkeyHandlerWindow hotkeys(display());
-    hotkeys.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    hotkeys.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
     auto started = std::async(std::launch::async, [&] { return hotkeys.start(); });
     EXPECT_EQ(started.wait_for(300ms), std::future_status::timeout);
     held.unlock();
@@ -237,7 +247,8 @@ TEST(HotkeysLostServer, AServerThatGoesAwayEndsTheWorker) {
         GTEST_SKIP() << "Xvfb cannot start here";
     }
     CHotkeyHandlerWindow hotkeys(server.display());
-    hotkeys.addHotkey(kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
+    hotkeys.addHotkey(
+        kCtrlAlt, 'Q', [](uint32_t, void*) {}, 1000);
     ASSERT_EQ(hotkeys.start(), CHotkeyHandlerWindow::kStarted);
     server.stop();
     const auto before = std::chrono::steady_clock::now();

@@ -22,9 +22,7 @@ QIcon programIcon() {
 
 class SystemTrayTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        tray.create(&owner, "Click here to Talk", programIcon());
-    }
+    void SetUp() override { tray.create(&owner, "Click here to Talk", programIcon()); }
     std::vector<TrayCommand> commands(QSignalSpy& spy) {
         std::vector<TrayCommand> result;
         for (const auto& args : spy) {
@@ -42,9 +40,8 @@ TEST_F(SystemTrayTest, MenuInItsOrderWithTalkAsDefault) {
     for (QAction* action : tray.menu()->actions()) {
         texts.push_back(action->isSeparator() ? QString("-") : action->text());
     }
-    EXPECT_EQ(texts, (std::vector<QString>{"Talk", "-", "Logoff", "Login", "-",
-                                           "Program Settings", "Network Settings", "-",
-                                           "Exit"}));
+    EXPECT_EQ(texts, (std::vector<QString>{"Talk", "-", "Logoff", "Login", "-", "Program Settings",
+                                           "Network Settings", "-", "Exit"}));
     ASSERT_NE(tray.menu()->defaultAction(), nullptr);
     EXPECT_EQ(tray.menu()->defaultAction()->text(), "Talk");
     EXPECT_EQ(tray.icon()->contextMenu(), tray.menu());
@@ -60,8 +57,8 @@ TEST_F(SystemTrayTest, EachMenuItemSendsItsCommand) {
     }
     EXPECT_EQ(commands(spy),
               (std::vector<TrayCommand>{TrayCommand::Talk, TrayCommand::Logoff, TrayCommand::Login,
-                                        TrayCommand::ProgramSettings,
-                                        TrayCommand::NetworkSettings, TrayCommand::Exit}));
+                                        TrayCommand::ProgramSettings, TrayCommand::NetworkSettings,
+                                        TrayCommand::Exit}));
 }
 
 TEST_F(SystemTrayTest, DoubleClickSendsTheDefaultCommandAndNothingElseDoes) {

@@ -24,14 +24,14 @@ class XvfbServer {
             return;
         }
         const std::string fdText = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fdText.c_str(), "-nolisten", "tcp",
-                              "-screen", "0", "640x480x24", nullptr};
+        const char* argv[] = {"Xvfb",    "-displayfd", fdText.c_str(), "-nolisten", "tcp",
+                              "-screen", "0",          "640x480x24",   nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr,
-                                    const_cast<char* const*>(argv), environ);
+        const int rc =
+            posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         if (rc != 0) {

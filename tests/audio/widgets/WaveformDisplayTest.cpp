@@ -50,8 +50,8 @@ TEST(WaveformDisplay, ExtremesAndAFractionalStep) {
     const auto t = display.trace(2);
     ASSERT_EQ(t.size(), 3u);
     EXPECT_EQ(t[0].y(), static_cast<int>(-32768.0 + 32767.5));  // 0 after truncation
-    EXPECT_EQ(t[1].y(), 65535 - 1);                           // 32767 + 32767.5 -> 65534
-    EXPECT_EQ(t[2].y(), 32768);                               // 1 + 32767.5 -> 32768
+    EXPECT_EQ(t[1].y(), 65535 - 1);                             // 32767 + 32767.5 -> 65534
+    EXPECT_EQ(t[2].y(), 32768);                                 // 1 + 32767.5 -> 32768
 }
 
 TEST(WaveformDisplay, WiderThanABlockDrawsOnePointPerSample) {
