@@ -3,6 +3,11 @@
 #include <alsa/asoundlib.h>
 
 #include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/Platform.h"
 
 namespace ostrel::audio {
 
@@ -34,9 +39,27 @@ bool channelAt(snd_mixer_elem_t* elem, MixerDirection d, int index,
     return true;
 }
 
+// alsa-lib prints every failed lookup to stderr (a dozen lines per open on a machine without
+// a card); like the rest of the program's diagnostics they go to the trace output instead.
+void traceAlsaError(const char* file, int line, const char* function, int, const char* format,
+                    ...) {
+    if (!platform::traceEnabled()) {
+        return;
+    }
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    platform::trace(std::string("ALSA ") + file + ":" + std::to_string(line) + " " + function +
+                    ": " + text);
+}
+
 }  // namespace
 
 std::unique_ptr<AlsaMixerBackend> AlsaMixerBackend::open(const std::string& card) {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { snd_lib_error_set_handler(&traceAlsaError); });
     snd_mixer_t* handle = nullptr;
     if (snd_mixer_open(&handle, 0) < 0) {
         return nullptr;

@@ -24,19 +24,19 @@ MemoryMixer::~MemoryMixer() {
     }
 }
 
-int MemoryMixer::add(ElementSpec spec) {
+int MemoryMixer::add(ElementDecl decl) {
     std::lock_guard lock(mutex_);
     Element e;
-    const Side* sides[2] = {&spec.playback, &spec.capture};
+    const Side* sides[2] = {&decl.playback, &decl.capture};
     for (int s = 0; s < 2; ++s) {
         const int n = (sides[s]->volume || sides[s]->hasSwitch) ? sides[s]->channels : 0;
         e.volume[s].assign(sides[s]->volume ? n : 0, sides[s]->initialVolume);
         e.switches[s].assign(sides[s]->hasSwitch ? n : 0, sides[s]->initialSwitch);
     }
-    if (!spec.captureItems.empty()) {
-        e.items.assign(spec.enumChannels, spec.initialItem);
+    if (!decl.captureItems.empty()) {
+        e.items.assign(decl.enumChannels, decl.initialItem);
     }
-    e.spec = std::move(spec);
+    e.decl = std::move(decl);
     elements_.push_back(std::move(e));
     return static_cast<int>(elements_.size()) - 1;
 }
@@ -80,7 +80,7 @@ int MemoryMixer::openHandleCount() const {
 
 int MemoryMixer::findLocked(const std::string& name) const {
     for (size_t i = 0; i < elements_.size(); ++i) {
-        if (elements_[i].spec.name == name) {
+        if (elements_[i].decl.name == name) {
             return static_cast<int>(i);
         }
     }
@@ -158,15 +158,15 @@ std::vector<MixerElementInfo> MemoryMixer::infos() const {
     std::vector<MixerElementInfo> result;
     for (const Element& e : elements_) {
         MixerElementInfo info;
-        info.name = e.spec.name;
-        info.index = e.spec.index;
-        info.active = e.spec.active;
-        info.hasVolume[0] = e.spec.playback.volume;
-        info.hasVolume[1] = e.spec.capture.volume;
-        info.hasSwitch[0] = e.spec.playback.hasSwitch;
-        info.hasSwitch[1] = e.spec.capture.hasSwitch;
-        info.captureEnum = !e.spec.captureItems.empty();
-        info.enumItems = e.spec.captureItems;
+        info.name = e.decl.name;
+        info.index = e.decl.index;
+        info.active = e.decl.active;
+        info.hasVolume[0] = e.decl.playback.volume;
+        info.hasVolume[1] = e.decl.capture.volume;
+        info.hasSwitch[0] = e.decl.playback.hasSwitch;
+        info.hasSwitch[1] = e.decl.capture.hasSwitch;
+        info.captureEnum = !e.decl.captureItems.empty();
+        info.enumItems = e.decl.captureItems;
         result.push_back(std::move(info));
     }
     return result;
@@ -178,7 +178,7 @@ bool MemoryMixer::range(int id, MixerDirection d, long& minimum, long& maximum) 
         return false;
     }
     const Side& s =
-        d == MixerDirection::Playback ? elements_[id].spec.playback : elements_[id].spec.capture;
+        d == MixerDirection::Playback ? elements_[id].decl.playback : elements_[id].decl.capture;
     if (!s.volume) {
         return false;
     }
@@ -215,7 +215,7 @@ bool MemoryMixer::writeVolume(int id, MixerDirection d, long raw) {
         return false;
     }
     Element& e = elements_[id];
-    const Side& s = d == MixerDirection::Playback ? e.spec.playback : e.spec.capture;
+    const Side& s = d == MixerDirection::Playback ? e.decl.playback : e.decl.capture;
     if (!s.volume || e.volume[side(d)].empty()) {
         return false;
     }
@@ -276,7 +276,7 @@ bool MemoryMixer::writeItem(int id, int channel, int item) {
         return false;
     }
     Element& e = elements_[id];
-    if (e.items.empty() || item < 0 || item >= static_cast<int>(e.spec.captureItems.size()) ||
+    if (e.items.empty() || item < 0 || item >= static_cast<int>(e.decl.captureItems.size()) ||
         channel >= static_cast<int>(e.items.size())) {
         return false;
     }

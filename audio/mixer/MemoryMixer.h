@@ -25,7 +25,7 @@ class MemoryMixer : public std::enable_shared_from_this<MemoryMixer> {
         long initialVolume = 0;
         bool initialSwitch = true;
     };
-    struct ElementSpec {
+    struct ElementDecl {
         std::string name;
         unsigned index = 0;
         bool active = true;
@@ -42,7 +42,7 @@ class MemoryMixer : public std::enable_shared_from_this<MemoryMixer> {
     ~MemoryMixer();
 
     // Declares an element; returns its id (its position in every handle's element list).
-    int add(ElementSpec spec);
+    int add(ElementDecl decl);
 
     // A new handle on this card. Null when the card was set to refuse opening.
     std::unique_ptr<MixerBackend> open();
@@ -64,7 +64,7 @@ class MemoryMixer : public std::enable_shared_from_this<MemoryMixer> {
     friend class MemoryMixerBackend;
 
     struct Element {
-        ElementSpec spec;
+        ElementDecl decl;
         std::vector<long> volume[2];
         std::vector<bool> switches[2];
         std::vector<int> items;

@@ -27,28 +27,28 @@ inline MemoryMixer::Side switchOnly(bool initial, int channels = 2) {
     return s;
 }
 
-inline MemoryMixer::ElementSpec element(std::string name, MemoryMixer::Side playback = {},
+inline MemoryMixer::ElementDecl element(std::string name, MemoryMixer::Side playback = {},
                                         MemoryMixer::Side capture = {}) {
-    MemoryMixer::ElementSpec e;
+    MemoryMixer::ElementDecl e;
     e.name = std::move(name);
     e.playback = playback;
     e.capture = capture;
     return e;
 }
 
-inline MemoryMixer::ElementSpec inactive(MemoryMixer::ElementSpec e) {
+inline MemoryMixer::ElementDecl inactive(MemoryMixer::ElementDecl e) {
     e.active = false;
     return e;
 }
 
-inline MemoryMixer::ElementSpec indexed(MemoryMixer::ElementSpec e, unsigned index) {
+inline MemoryMixer::ElementDecl indexed(MemoryMixer::ElementDecl e, unsigned index) {
     e.index = index;
     return e;
 }
 
-inline MemoryMixer::ElementSpec selector(std::string name, std::vector<std::string> items,
+inline MemoryMixer::ElementDecl selector(std::string name, std::vector<std::string> items,
                                          int channels = 1, int initialItem = 0) {
-    MemoryMixer::ElementSpec e;
+    MemoryMixer::ElementDecl e;
     e.name = std::move(name);
     e.captureItems = std::move(items);
     e.enumChannels = channels;
