@@ -47,8 +47,8 @@ bool HttpRequester::Post(const std::string& server, const std::string& script,
     bool started = false;
     try {
         session_ = std::make_unique<HttpSession>(readProxySettings());
-        worker_ = std::make_unique<sync::CWorkerThread>(
-            [this](void*) { return exchange(); }, this, "Http Thread");
+        worker_ = std::make_unique<sync::CWorkerThread>([this](void*) { return exchange(); }, this,
+                                                        "Http Thread");
         server_ = server;
         script_ = script;
         body_ = body;

@@ -25,8 +25,8 @@ struct ProviderParam {
 };
 
 struct Provider {
-    uint32_t id = 0;           // "provider_id"
-    std::string displayName;   // "provider_display_name"
+    uint32_t id = 0;          // "provider_id"
+    std::string displayName;  // "provider_display_name"
     std::vector<GatewayHost> gatewayHosts;
     std::vector<ProviderParam> params;
 };

@@ -14,7 +14,7 @@ struct ReachabilityReply {
     // not read as success.
     int32_t error_code = -1;
     std::string err_description;
-    std::string ipaddress;   // where they were sent
+    std::string ipaddress;  // where they were sent
     int32_t iptype = 0;
 };
 

@@ -16,16 +16,16 @@ inline constexpr const char* kDirectoryRequestBody = "version=6";
 inline constexpr const char* kDirectorySection = "OSTREL";
 
 struct ServiceDirectory {
-    std::string server;  // "CURRENT IP": host of every later request, maybe with ":port"
-    std::string path;    // "PATH": the folder that holds the scripts
-    std::string loginScript;         // "logmein_file"
-    std::string logoffScript;        // "logmeoff_file"
-    std::string keepAliveScript;     // "iamup_file"
-    std::string buddyListScript;     // "syncblist_file"
-    std::string onlineUsersScript;   // "getuserlist_file"
-    std::string callReportScript;    // "iamtalking_file"
-    std::string reachabilityScript;  // "fwtest_file"
-    std::string callingCardScript;   // "sync_callingcards_file"
+    std::string server;             // "CURRENT IP": host of every later request, maybe with ":port"
+    std::string path;               // "PATH": the folder that holds the scripts
+    std::string loginScript;        // "logmein_file"
+    std::string logoffScript;       // "logmeoff_file"
+    std::string keepAliveScript;    // "iamup_file"
+    std::string buddyListScript;    // "syncblist_file"
+    std::string onlineUsersScript;  // "getuserlist_file"
+    std::string callReportScript;   // "iamtalking_file"
+    std::string reachabilityScript;   // "fwtest_file"
+    std::string callingCardScript;    // "sync_callingcards_file"
     std::string problemReportScript;  // "log_problem_file", handed to the crash handler as is
 
     // The request target of one of the scripts above: "/" + path + "/" + script.

@@ -19,8 +19,8 @@ std::string buddyFields(const std::vector<std::string>& buddyNames) {
 }
 
 std::string credentials(const char* userField, const AccountRequest& request) {
-    return std::string(userField) + FormEncode(request.user) + "&Pass=" +
-           FormEncode(request.password);
+    return std::string(userField) + FormEncode(request.user) +
+           "&Pass=" + FormEncode(request.password);
 }
 
 }  // namespace
@@ -40,9 +40,10 @@ std::string AddressPart(const NetworkAddress& address) {
 
 std::string BuildLoginRequest(const AccountRequest& request) {
     // The one request whose user field is in lower case.
-    return credentials("user=", request) + "&ListeningPort=" +
-           FormEncode(std::to_string(request.listeningPort)) + "&InstanceGUID=" +
-           FormEncode(request.instanceGuid) + AddressPart(request.address) + versionFields();
+    return credentials("user=", request) +
+           "&ListeningPort=" + FormEncode(std::to_string(request.listeningPort)) +
+           "&InstanceGUID=" + FormEncode(request.instanceGuid) + AddressPart(request.address) +
+           versionFields();
 }
 
 std::string BuildLogoffRequest(const AccountRequest& request) {
@@ -51,15 +52,16 @@ std::string BuildLogoffRequest(const AccountRequest& request) {
 }
 
 std::string BuildKeepAliveRequest(const AccountRequest& request) {
-    return credentials("User=", request) + "&ListeningPort=" +
-           std::to_string(request.listeningPort) + "&InstanceGUID=" +
-           FormEncode(request.instanceGuid) + AddressPart(request.address) + versionFields();
+    return credentials("User=", request) +
+           "&ListeningPort=" + std::to_string(request.listeningPort) +
+           "&InstanceGUID=" + FormEncode(request.instanceGuid) + AddressPart(request.address) +
+           versionFields();
 }
 
 std::string BuildOnlineUsersRequest(const std::string& user, const std::string& password,
                                     const std::vector<std::string>& buddyNames) {
-    return "User=" + FormEncode(user) + "&Pass=" + FormEncode(password) +
-           buddyFields(buddyNames) + versionFields();
+    return "User=" + FormEncode(user) + "&Pass=" + FormEncode(password) + buddyFields(buddyNames) +
+           versionFields();
 }
 
 std::string BuildBuddyListRequest(const std::string& user, const std::string& password,
@@ -70,8 +72,8 @@ std::string BuildBuddyListRequest(const std::string& user, const std::string& pa
 std::string BuildCallReportRequest(const CallReportRequest& request) {
     std::string body = "User=" + FormEncode(request.user);
     for (const CallReportParty& party : request.parties) {
-        const uint64_t average = party.delayCount == 0 ? party.delaySum
-                                                       : party.delaySum / party.delayCount;
+        const uint64_t average =
+            party.delayCount == 0 ? party.delaySum : party.delaySum / party.delayCount;
         body += "&RemUser=" + FormEncode(party.userName) +
                 "&Minutes=" + std::to_string(party.elapsedMs / 60000) +
                 "&AvgDelay=" + std::to_string(average);
@@ -100,8 +102,8 @@ std::optional<std::string> BuildReachabilityRequest(const ReachabilityRequest& r
 
 std::string BuildCallingCardRequest(const std::string& user, const std::string& password,
                                     const std::vector<CallingCard>& cards) {
-    std::string body = "User=" + FormEncode(user) + "&Pass=" + FormEncode(password) +
-                       versionFields();
+    std::string body =
+        "User=" + FormEncode(user) + "&Pass=" + FormEncode(password) + versionFields();
     for (const CallingCard& card : cards) {
         body += "&provider=" + FormEncode(std::to_string(card.providerId)) +
                 "&account_number=" + FormEncode(card.accountNumber) +

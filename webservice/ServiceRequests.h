@@ -18,9 +18,9 @@ inline constexpr const char* kClientType = "0";
 
 // How this client is reached, as the service is told with "&IPAddr=" and "&IPType=".
 struct NetworkAddress {
-    uint32_t ipType = 0;        // "IPType": 0 direct ... 4 no incoming calls
-    std::string ownAddress;     // detected: dotted address, "LAN", or empty
-    std::string configuredIp;   // "ConfiguredIP": the firewall's or the internal address
+    uint32_t ipType = 0;       // "IPType": 0 direct ... 4 no incoming calls
+    std::string ownAddress;    // detected: dotted address, "LAN", or empty
+    std::string configuredIp;  // "ConfiguredIP": the firewall's or the internal address
 };
 
 // "&IPAddr=" + encoded address + the "&IPType=" literal: modes 0-3 as they are, mode 4 (and
@@ -48,8 +48,8 @@ std::string BuildBuddyListRequest(const std::string& user, const std::string& pa
 
 struct CallReportParty {
     std::string userName;
-    uint32_t elapsedMs = 0;    // since the party joined
-    uint64_t delaySum = 1;     // both start at 1, so a party without samples reports 1
+    uint32_t elapsedMs = 0;  // since the party joined
+    uint64_t delaySum = 1;   // both start at 1, so a party without samples reports 1
     uint64_t delayCount = 1;
 };
 

@@ -6,11 +6,15 @@ namespace ostrel::webservice {
 
 namespace {
 
-bool startsWith(std::string_view text, char c) { return !text.empty() && text.front() == c; }
+bool startsWith(std::string_view text, char c) {
+    return !text.empty() && text.front() == c;
+}
 
 }  // namespace
 
-bool LogoffAccepted(std::string_view reply) { return startsWith(reply, '+'); }
+bool LogoffAccepted(std::string_view reply) {
+    return startsWith(reply, '+');
+}
 
 KeepAliveVerdict JudgeKeepAliveReply(std::string_view reply) {
     if (startsWith(reply, '#')) {
@@ -27,11 +31,12 @@ OnlineUsersReplyKind ClassifyOnlineUsersReply(std::string_view reply) {
     if (text.empty()) {
         return OnlineUsersReplyKind::Empty;
     }
-    return text.substr(0, 5) == "<?xml" ? OnlineUsersReplyKind::Xml
-                                        : OnlineUsersReplyKind::NotXml;
+    return text.substr(0, 5) == "<?xml" ? OnlineUsersReplyKind::Xml : OnlineUsersReplyKind::NotXml;
 }
 
-bool CallingCardsStored(std::string_view reply) { return startsWith(TrimBlanks(reply), '+'); }
+bool CallingCardsStored(std::string_view reply) {
+    return startsWith(TrimBlanks(reply), '+');
+}
 
 uint32_t CallReportSessionId(std::string_view reply, uint32_t currentSessionId) {
     if (currentSessionId != 0 || !startsWith(reply, '+') || reply.size() < 5) {

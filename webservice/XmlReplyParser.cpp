@@ -64,8 +64,8 @@ void XMLCALL refuseDoctype(void* user, const XML_Char*, const XML_Char*, const X
     XML_StopParser(state->parser, XML_FALSE);
 }
 
-void XMLCALL refuseEntity(void* user, const XML_Char*, int, const XML_Char*, int,
-                          const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+void XMLCALL refuseEntity(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                          const XML_Char*, const XML_Char*, const XML_Char*) {
     auto* state = static_cast<ParseState*>(user);
     state->failed = true;
     XML_StopParser(state->parser, XML_FALSE);

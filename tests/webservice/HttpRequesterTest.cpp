@@ -38,7 +38,7 @@ size_t headerCount(const ReceivedRequest& request, const std::string& name) {
 }
 
 class HttpRequesterTest : public ::testing::Test {
-protected:
+  protected:
     ScopedConfigDir config_;  // proxy settings come from here, never from the user's store
 };
 
@@ -77,9 +77,8 @@ TEST_F(HttpRequesterTest, LongBodyGoesInOneRequestWithoutContinue) {
 }
 
 TEST_F(HttpRequesterTest, EmptyReplyBodyIsSuccess) {
-    LocalHttpServer server([](const httplib::Request&, httplib::Response& response) {
-        response.status = 200;
-    });
+    LocalHttpServer server(
+        [](const httplib::Request&, httplib::Response& response) { response.status = 200; });
     HttpRequester requester(60);
     std::string reply = "preset";
     EXPECT_TRUE(requester.Post(server.HostText(), "s.asp", "", reply));
@@ -120,8 +119,8 @@ TEST_F(HttpRequesterTest, RefusedConnectionFailsAndLeavesReplyUntouched) {
 TEST_F(HttpRequesterTest, HostTextThatIsNoHostFailsWithoutNetwork) {
     HttpRequester requester(60);
     std::string reply = "untouched";
-    for (const char* host : {"", ":8080", "127.0.0.1:notaport", "127.0.0.1:70000", "a b:80",
-                             "user@127.0.0.1:80"}) {
+    for (const char* host :
+         {"", ":8080", "127.0.0.1:notaport", "127.0.0.1:70000", "a b:80", "user@127.0.0.1:80"}) {
         EXPECT_FALSE(requester.Post(host, "s.asp", "", reply)) << host;
     }
     EXPECT_EQ(reply, "untouched");
@@ -296,7 +295,8 @@ TEST_F(HttpRequesterTest, ProxyEnvironmentVariablesAreIgnored) {
     setenv("no_proxy", "*", 1);
     ASSERT_TRUE(settings::write(settings::value::UseHttpProxy, 1));
     ASSERT_TRUE(settings::write(settings::value::HttpProxyName, "127.0.0.1"));
-    ASSERT_TRUE(settings::write(settings::value::HttpProxyPort, static_cast<uint32_t>(proxy.Port())));
+    ASSERT_TRUE(
+        settings::write(settings::value::HttpProxyPort, static_cast<uint32_t>(proxy.Port())));
     EXPECT_TRUE(requester.Post(origin.HostText(), "s.asp", "", reply));
     EXPECT_EQ(reply, "via proxy");
     for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy"}) {

@@ -26,8 +26,7 @@ int listenOn(const std::string& address, int port, int& boundPort) {
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
         ::close(fd);
         return -1;
     }

@@ -24,7 +24,7 @@ struct ReceivedRequest {
 
 // Answers every POST with whatever the handler returns (default: "OK" with status 200).
 class LocalHttpServer {
-public:
+  public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     explicit LocalHttpServer(Handler handler = {});
@@ -35,7 +35,7 @@ public:
     std::vector<ReceivedRequest> Requests() const;
     ReceivedRequest LastRequest() const;
 
-private:
+  private:
     httplib::Server server_;
     Handler handler_;
     int port_ = 0;
@@ -46,7 +46,7 @@ private:
 
 // A TCP listener on 127.0.0.1 that accepts connections and never sends a byte.
 class SilentListener {
-public:
+  public:
     SilentListener();
     ~SilentListener();
 
@@ -55,7 +55,7 @@ public:
     // True when the peer of every accepted connection has closed it within `ms`.
     bool AllPeersClosedWithin(int ms);
 
-private:
+  private:
     void run();
 
     int listenFd_ = -1;
@@ -70,7 +70,7 @@ private:
 // An HTTP proxy stand-in: it reads one request per connection, records its request line,
 // and answers "via proxy" itself instead of forwarding.
 class TinyProxy {
-public:
+  public:
     // Listens on `address`:`port`; port 0 picks a free one. Check Ok() afterwards.
     TinyProxy(const std::string& address, int port);
     ~TinyProxy();
@@ -79,7 +79,7 @@ public:
     int Port() const { return port_; }
     std::vector<std::string> RequestLines() const;
 
-private:
+  private:
     void run();
 
     int listenFd_ = -1;
@@ -92,12 +92,12 @@ private:
 
 // Points the settings store at a fresh folder for one test and removes it afterwards.
 class ScopedConfigDir {
-public:
+  public:
     ScopedConfigDir();
     ~ScopedConfigDir();
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
