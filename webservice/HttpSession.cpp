@@ -141,9 +141,9 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
     CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+    // Redirects are left as libcurl leaves them by default: not followed, so the form body
+    // (which holds the password) never goes to a host the caller did not name.
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, exchange.body.data());
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(exchange.body.size()));

@@ -2,10 +2,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/settings/Settings.h"
-#include "tests/webservice/TestServers.h"
+#include "tests/webservice/LocalHttpServer.h"
+#include "tests/webservice/ScopedConfigDir.h"
+#include "tests/webservice/SilentListener.h"
+#include "tests/webservice/TinyProxy.h"
 #include "webservice/HttpRequester.h"
 
 using namespace ostrel::webservice;
@@ -31,6 +36,18 @@ HttpRequesterOptions withShutdownFlag(std::function<bool()> flag) {
     HttpRequesterOptions options;
     options.shuttingDown = std::move(flag);
     return options;
+}
+
+// Whether a thread of this process carries `name` right now.
+bool threadNamed(const std::string& name) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 size_t headerCount(const ReceivedRequest& request, const std::string& name) {
@@ -62,12 +79,14 @@ TEST_F(HttpRequesterTest, PostsTheBodyWithTheOneContentTypeHeader) {
     EXPECT_EQ(headerCount(got, "Authorization"), 0u);
 }
 
-TEST_F(HttpRequesterTest, LongBodyGoesInOneRequestWithoutContinue) {
+TEST_F(HttpRequesterTest, LongBodyArrivesWhole) {
     LocalHttpServer server;
     HttpRequester requester(60);
-    // Past libcurl's 1024-byte threshold for "Expect: 100-continue", below cpp-httplib's
-    // 8192-byte limit for form bodies.
-    const std::string body(6000, 'x');
+    // Several socket writes' worth, yet below cpp-httplib's 8192-byte limit for form bodies.
+    std::string body;
+    for (int i = 0; body.size() < 6000; ++i) {
+        body += "&f" + std::to_string(i) + "=" + std::to_string(i * 7919);
+    }
     std::string reply;
     ASSERT_TRUE(requester.Post(server.HostText(), "p/s.asp", body, reply));
     EXPECT_EQ(reply, "OK");
@@ -103,6 +122,20 @@ TEST_P(ErrorPageTest, ErrorStatusIsSuccessWithItsPage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, ErrorPageTest, ::testing::Values(404, 500));
+
+TEST_F(HttpRequesterTest, RedirectIsNotFollowedAndItsPageIsTheReply) {
+    LocalHttpServer elsewhere;
+    LocalHttpServer server([&](const httplib::Request&, httplib::Response& response) {
+        response.status = 302;
+        response.set_header("Location", "http://" + elsewhere.HostText() + "/x.asp");
+        response.set_content("moved", "text/plain");
+    });
+    HttpRequester requester(60);
+    std::string reply;
+    EXPECT_TRUE(requester.Post(server.HostText(), "s.asp", "Pass=secret", reply));
+    EXPECT_EQ(reply, "moved");
+    EXPECT_TRUE(elsewhere.Requests().empty());
+}
 
 TEST_F(HttpRequesterTest, RefusedConnectionFailsAndLeavesReplyUntouched) {
     std::string host;
@@ -142,9 +175,17 @@ TEST_F(HttpRequesterTest, SilentHostFailsAfterTimeoutPlusOneSecond) {
     SilentListener silent;
     HttpRequester requester(1);  // the product's one-second slices
     std::string reply = "untouched";
+    std::atomic<bool> sawWorker{false};
+    std::thread watcher([&] {
+        std::this_thread::sleep_for(500ms);
+        sawWorker.store(threadNamed("Http Thread"));
+    });
     const auto start = Clock::now();
     EXPECT_FALSE(requester.Post(silent.HostText(), "s.asp", "a=1", reply));
     const double elapsed = secondsSince(start);
+    watcher.join();
+    EXPECT_TRUE(sawWorker.load());
+    EXPECT_FALSE(threadNamed("Http Thread"));  // Post leaves no thread behind
     EXPECT_GE(elapsed, 1.9);
     EXPECT_LE(elapsed, 2.6);
     EXPECT_EQ(reply, "untouched");

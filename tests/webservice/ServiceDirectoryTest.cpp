@@ -5,7 +5,8 @@
 
 #include "app/settings/Settings.h"
 #include "platform/Platform.h"
-#include "tests/webservice/TestServers.h"
+#include "tests/webservice/LocalHttpServer.h"
+#include "tests/webservice/ScopedConfigDir.h"
 #include "webservice/HttpRequester.h"
 #include "webservice/ServiceDirectory.h"
 

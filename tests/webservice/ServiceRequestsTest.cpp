@@ -3,7 +3,8 @@
 #include <memory>
 #include <ostream>
 
-#include "tests/webservice/TestServers.h"
+#include "tests/webservice/LocalHttpServer.h"
+#include "tests/webservice/ScopedConfigDir.h"
 #include "webservice/FormEncode.h"
 #include "webservice/HttpRequester.h"
 #include "webservice/ServiceRequests.h"
