@@ -13,15 +13,14 @@ using engine::kGsmFrameBytes;
 namespace {
 
 class GsmSpeechCodec final : public SpeechCodec {
-public:
+  public:
     explicit GsmSpeechCodec(gsm state) : state_(state) {}
     ~GsmSpeechCodec() override { gsm_destroy(state_); }
 
     GsmSpeechCodec(const GsmSpeechCodec&) = delete;
     GsmSpeechCodec& operator=(const GsmSpeechCodec&) = delete;
 
-    bool encodeMessage(const int16_t* pcm, size_t count,
-                       engine::SessionMessage& message) override {
+    bool encodeMessage(const int16_t* pcm, size_t count, engine::SessionMessage& message) override {
         const size_t room = engine::SessionMessage::payloadCapacity() / kGsmFrameBytes;
         const size_t frames = std::min(count / kFrameSamples, room);
         for (size_t k = 0; k < frames; ++k) {
@@ -62,7 +61,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void encodeOne(const int16_t* samples, uint8_t* frame) {
         // libgsm's prototype is not const-correct; it only reads the samples.
         gsm_encode(state_, const_cast<gsm_signal*>(samples), frame);
