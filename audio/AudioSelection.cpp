@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 #include "audio/DiscardEndpoint.h"
 #include "audio/FileBackend.h"

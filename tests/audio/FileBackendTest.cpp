@@ -346,3 +346,22 @@ INSTANTIATE_TEST_SUITE_P(
                       Environment{"none", "none", nullptr, nullptr, AudioRoute::None},
                       Environment{"unknown", "bogus", nullptr, "b.wav", AudioRoute::Files}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The devices' default backend and the alert player are chosen from the environment at their
+// first use in the process; nothing else in this program uses them before this test.
+TEST(ProcessAudio, DefaultDevicesAndAlertsFollowTheEnvironment) {
+    setenv("OSTREL_AUDIO", "none", 1);
+    drainQueue();
+    WaveInDevice in(1600, 8000, 1, 16);
+    WaveOutDevice out(1600, 8000, 1, 16);
+    const uint32_t start = tickCount();
+    EXPECT_FALSE(in.open(sync::currentThreadId()));
+    EXPECT_FALSE(out.open(sync::currentThreadId()));
+    EXPECT_LT(tickCount() - start, 100u);
+    // Alerts are dropped, but still take their time.
+    const uint32_t beepStart = tickCount();
+    EXPECT_TRUE(AlertPlayer::instance().beep(1000, 60));
+    EXPECT_GE(tickCount() - beepStart, 55u);
+    EXPECT_FALSE(AlertPlayer::instance().play("no-such-sound.wav", AlertPlayer::kAsync));
+    unsetenv("OSTREL_AUDIO");
+}
