@@ -1,0 +1,20 @@
+#include "audio/FilePlaybackEndpoint.h"
+
+namespace ostrel::audio {
+
+FilePlaybackEndpoint::FilePlaybackEndpoint(std::shared_ptr<WavFileWriter> writer)
+    : writer_(std::move(writer)), pacer_(8000, RealTimePacer::Mode::Restart) {}
+
+void FilePlaybackEndpoint::begin() {
+    pacer_.start();
+}
+
+void FilePlaybackEndpoint::transfer(uint8_t* data, size_t bytes) {
+    const size_t frames = bytes / sizeof(int16_t);
+    writer_->write(reinterpret_cast<const int16_t*>(data), frames);
+    pacer_.advance(frames);
+}
+
+void FilePlaybackEndpoint::end(bool) {}
+
+}  // namespace ostrel::audio

@@ -1,0 +1,35 @@
+#include "audio/WavFileWriter.h"
+
+#include "platform/Platform.h"
+
+namespace ostrel::audio {
+
+std::shared_ptr<WavFileWriter> WavFileWriter::create(const std::string& path, uint32_t sampleRate,
+                                                     std::string& problem) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        problem =
+            "ostrel: cannot create the playback file \"" + path + "\": " + sf_strerror(nullptr);
+        return nullptr;
+    }
+    sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+    return std::shared_ptr<WavFileWriter>(new WavFileWriter(file, path));
+}
+
+WavFileWriter::~WavFileWriter() {
+    sf_close(file_);
+}
+
+void WavFileWriter::write(const int16_t* frames, size_t count) {
+    std::lock_guard lock(mutex_);
+    const sf_count_t written = sf_writef_short(file_, frames, static_cast<sf_count_t>(count));
+    if (written != static_cast<sf_count_t>(count)) {
+        platform::trace("playback file " + path_ + ": " + sf_strerror(file_));
+    }
+}
+
+}  // namespace ostrel::audio
