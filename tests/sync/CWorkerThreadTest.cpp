@@ -118,3 +118,37 @@ TEST(CWorkerThread, DeleteOnExitFreesTheWrapper) {
     EXPECT_EQ(ended.load(), 50);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let the wrappers go
 }
+
+namespace {
+std::atomic<int> hookRuns{0};
+std::atomic<ThreadId> hookThread{0};
+void recordHook() {
+    hookThread = currentThreadId();
+    ++hookRuns;
+}
+}  // namespace
+
+TEST(CWorkerThread, StartHookRunsOnTheNewThreadBeforeTheProcedure) {
+    hookRuns = 0;
+    CWorkerThread::SetStartHook(recordHook);
+    std::atomic<int> runsSeenByBody{-1};
+    std::atomic<ThreadId> bodyThread{0};
+    CWorkerThread worker(
+        [&](void*) -> uint32_t {
+            runsSeenByBody = hookRuns.load();
+            bodyThread = currentThreadId();
+            return 0;
+        },
+        nullptr, "Hook Thread");
+    ASSERT_TRUE(worker.Start(false));
+    EXPECT_EQ(worker.Wait(kInfinite), WaitResult::Signaled);
+    CWorkerThread::SetStartHook(nullptr);
+    EXPECT_EQ(runsSeenByBody.load(), 1);
+    EXPECT_EQ(hookThread.load(), bodyThread.load());
+    EXPECT_NE(hookThread.load(), currentThreadId());
+
+    CWorkerThread unhooked([](void*) -> uint32_t { return 0; }, nullptr, "No Hook Thread");
+    ASSERT_TRUE(unhooked.Start(false));
+    EXPECT_EQ(unhooked.Wait(kInfinite), WaitResult::Signaled);
+    EXPECT_EQ(hookRuns.load(), 1);
+}
