@@ -136,8 +136,8 @@ bool CrashHandler::install(const CrashValues& values) {
         sigdelset(&all, SIGSTOP);
         posix_spawnattr_setsigmask(&spawnAttributes_, &none);
         posix_spawnattr_setsigdefault(&spawnAttributes_, &all);
-        posix_spawnattr_setflags(&spawnAttributes_,
-                                 POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+        posix_spawnattr_setflags(
+            &spawnAttributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
         spawnAttributesReady_ = true;
     }
 
@@ -285,10 +285,9 @@ void CrashHandler::handle(int signo, siginfo_t* info, void* ucontext) noexcept {
 
 void CrashHandler::startReporter() noexcept {
     const char* arguments[] = {
-        reporterPath_.get(), "-f", reportPath_.get(),  "-v", version_.get(),
-        "-b",                build_.get(),  "-s", server_.get(), "-p",
-        serverPath_.get(),   "-a",          application_.get(), "-i", instanceGuid_.get(),
-        nullptr,
+        reporterPath_.get(), "-f", reportPath_.get(),   "-v",    version_.get(),    "-b",
+        build_.get(),        "-s", server_.get(),       "-p",    serverPath_.get(), "-a",
+        application_.get(),  "-i", instanceGuid_.get(), nullptr,
     };
     pid_t child = 0;
     // If it cannot start, the client still ends and the report stays in the Logs folder.

@@ -15,6 +15,11 @@ void registerLine(SignalSafeWriter& out, const char* name, uint64_t value) {
 
 }  // namespace
 
+bool CrashReportWriter::usableFrame(uint64_t frame) const noexcept {
+    // Stack memory: both words readable and writable.
+    return memory_.readWrite(frame, 2 * sizeof(uint64_t));
+}
+
 bool CrashReportWriter::write(int fd, const FaultContext& fault,
                               bool stackOverflow) const noexcept {
     SignalSafeWriter out(fd);
@@ -86,16 +91,19 @@ bool CrashReportWriter::write(int fd, const FaultContext& fault,
             .character(' ')
             .text(logical.module)
             .endLine();
-        // A frame holds the caller's frame pointer and then the return address. Its 16 bytes
-        // must be readable and writable (stack memory) before we read them; the first frame
-        // pointer comes straight from a register and may be anything.
+        // A frame holds the caller's frame pointer and then the return address. The first
+        // frame pointer comes straight from a register and may be anything, so it is checked
+        // before it is read; every later one is checked before it gets a line.
+        if (n == 0 && !usableFrame(frame)) {
+            break;
+        }
         uint64_t words[2];
-        if (!memory_.readWrite(frame, sizeof words) || !memory_.read(frame, words, sizeof words)) {
+        if (!memory_.read(frame, words, sizeof words)) {
             break;
         }
         const uint64_t next = words[0];
         pc = words[1];
-        if (next % sizeof(uint64_t) != 0 || next <= frame) {
+        if (next % sizeof(uint64_t) != 0 || next <= frame || !usableFrame(next)) {
             break;
         }
         frame = next;

@@ -25,6 +25,8 @@ class CrashReportWriter {
     bool write(int fd, const FaultContext& fault, bool stackOverflow) const noexcept;
 
   private:
+    bool usableFrame(uint64_t frame) const noexcept;
+
     const ModuleTable& modules_;
     const MemoryProbe& memory_;
     size_t maxFrames_;

@@ -146,15 +146,15 @@ void ModuleTable::refresh() {
     Image header{};
     header.moduleCount = entries.size();
     header.modulesOffset = alignUp(sizeof(Image), alignof(ModuleEntry));
-    header.segmentsOffset = alignUp(header.modulesOffset + entries.size() * sizeof(ModuleEntry),
-                                    alignof(Segment));
-    header.sectionsOffset = alignUp(header.segmentsOffset + segments.size() * sizeof(Segment),
-                                    alignof(Section));
+    header.segmentsOffset =
+        alignUp(header.modulesOffset + entries.size() * sizeof(ModuleEntry), alignof(Segment));
+    header.sectionsOffset =
+        alignUp(header.segmentsOffset + segments.size() * sizeof(Segment), alignof(Section));
     header.pathsOffset = header.sectionsOffset + sections.size() * sizeof(Section);
     const size_t length = header.pathsOffset + paths.size();
 
-    void* block = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
+    void* block =
+        ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) {
         return;  // the previous table stays in force
     }

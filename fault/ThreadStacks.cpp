@@ -30,6 +30,9 @@ void ThreadStacks::remove(pid_t tid) noexcept {
 }
 
 bool ThreadStacks::isOverflow(pid_t tid, uintptr_t faultAddress, uintptr_t sp) const noexcept {
+    if (faultAddress < kNullArea) {
+        return false;
+    }
     for (const Slot& slot : slots_) {
         if (slot.tid.load() != tid) {
             continue;

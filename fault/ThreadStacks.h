@@ -20,6 +20,9 @@ class ThreadStacks {
     // Below the main thread's lowest stack address the kernel keeps a gap of 256 pages; a
     // fault in the first 1 MiB below it is the stack running out.
     static constexpr uintptr_t kMainGuardArea = 1024 * 1024;
+    // Nothing is ever mapped in the lowest 64 KiB (vm.mmap_min_addr): a fault there is a null
+    // pointer, whatever the stack pointer says.
+    static constexpr uintptr_t kNullArea = 64 * 1024;
 
     // Records [low, high) for thread `tid` with `guard` bytes of guard area below `low`.
     // False when every slot is taken.
