@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -167,9 +168,11 @@ std::vector<std::vector<std::string>> splitReports(const std::string& text) {
 class CrashProbeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ostrel-crash-" + std::to_string(getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // Parameterised names hold a "/"; one folder per test, removed whole afterwards.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        root_ =
+            fs::temp_directory_path() / ("ostrel-crash-" + std::to_string(getpid()) + "-" + name);
         fs::remove_all(root_);
         fs::create_directories(root_ / "client");
         fs::create_directories(root_ / "config");
