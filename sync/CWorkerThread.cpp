@@ -10,6 +10,14 @@
 
 namespace ostrel::sync {
 
+namespace {
+std::atomic<CWorkerThread::StartHook> startHook{nullptr};
+}  // namespace
+
+void CWorkerThread::SetStartHook(StartHook hook) {
+    startHook.store(hook);
+}
+
 // Shared between the wrapper and its thread, so the thread can report its end even when the
 // wrapper is deleted the moment the owner sees it.
 struct CWorkerThread::EndState {
@@ -85,6 +93,9 @@ void CWorkerThread::trampoline(CWorkerThread* self, std::shared_ptr<EndState> en
     detail::adoptThreadId(self->id_);
     // Linux keeps 15 characters of a thread name; enough to tell threads apart in a debugger.
     pthread_setname_np(pthread_self(), self->name_.substr(0, 15).c_str());
+    if (const StartHook hook = startHook.load()) {
+        hook();
+    }
     self->started_.store(true);
     self->running_.store(true);
     self->procedure_(self->argument_);

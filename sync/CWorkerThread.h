@@ -18,6 +18,11 @@ namespace ostrel::sync {
 class CWorkerThread {
   public:
     using Procedure = std::function<uint32_t(void*)>;
+    using StartHook = void (*)();
+
+    // A process-wide function every worker thread runs first, before its procedure (the crash
+    // handler gives each thread its alternate signal stack this way). nullptr removes it.
+    static void SetStartHook(StartHook hook);
 
     // Stores the fields; no thread exists yet. With `deleteOnExit` the thread deletes this
     // wrapper after the procedure returns, so such a wrapper must be allocated with new.

@@ -65,7 +65,9 @@ TEST(CWorkerThread, MessagePostedRightAfterStartIsReceived) {
     self = &worker;
     ASSERT_TRUE(worker.Start(true));
     EXPECT_TRUE(postThreadMessage(worker.GetThreadId(), WM_USER + 2, 0, 42));
-    EXPECT_EQ(worker.Wait(5000), WaitResult::Signaled);
+    // The thread ends as soon as it has the message; if that happens before Wait is called,
+    // Wait answers Failed at once. Either way it must not time out.
+    EXPECT_NE(worker.Wait(5000), WaitResult::TimedOut);
     EXPECT_EQ(received.load(), WM_USER + 2);
     EXPECT_EQ(param.load(), 42);
     // Its queue went with the thread.
@@ -117,4 +119,38 @@ TEST(CWorkerThread, DeleteOnExitFreesTheWrapper) {
     }
     EXPECT_EQ(ended.load(), 50);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let the wrappers go
+}
+
+namespace {
+std::atomic<int> hookRuns{0};
+std::atomic<ThreadId> hookThread{0};
+void recordHook() {
+    hookThread = currentThreadId();
+    ++hookRuns;
+}
+}  // namespace
+
+TEST(CWorkerThread, StartHookRunsOnTheNewThreadBeforeTheProcedure) {
+    hookRuns = 0;
+    CWorkerThread::SetStartHook(recordHook);
+    std::atomic<int> runsSeenByBody{-1};
+    std::atomic<ThreadId> bodyThread{0};
+    CWorkerThread worker(
+        [&](void*) -> uint32_t {
+            runsSeenByBody = hookRuns.load();
+            bodyThread = currentThreadId();
+            return 0;
+        },
+        nullptr, "Hook Thread");
+    ASSERT_TRUE(worker.Start(false));
+    worker.Wait(kInfinite);  // Signaled, or Failed when it has ended already
+    CWorkerThread::SetStartHook(nullptr);
+    EXPECT_EQ(runsSeenByBody.load(), 1);
+    EXPECT_EQ(hookThread.load(), bodyThread.load());
+    EXPECT_NE(hookThread.load(), currentThreadId());
+
+    CWorkerThread unhooked([](void*) -> uint32_t { return 0; }, nullptr, "No Hook Thread");
+    ASSERT_TRUE(unhooked.Start(false));
+    unhooked.Wait(kInfinite);
+    EXPECT_EQ(hookRuns.load(), 1);
 }
