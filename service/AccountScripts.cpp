@@ -110,6 +110,13 @@ ScriptReply AccountScripts::loginFailure(std::string_view reason) {
     return {xml.finish(), true};
 }
 
+ScriptReply AccountScripts::onlineUsersFailure(std::string_view reason) {
+    XmlWriter xml("userlist");
+    xml.element("errcode", 1);
+    xml.element("err_description", reason);
+    return {xml.finish(), true};
+}
+
 ScriptReply AccountScripts::login(const FormFields& form, const std::string& remoteAddress) {
     // The login alone names its user field in lower case; the lookup ignores case anyway.
     std::string reason;
@@ -230,10 +237,7 @@ ScriptReply AccountScripts::onlineUsers(const FormFields& form) {
         reason = invalidField("buddy");
     }
     if (!account || !names) {
-        XmlWriter xml("userlist");
-        xml.element("errcode", 1);
-        xml.element("err_description", reason);
-        return {xml.finish(), true};
+        return onlineUsersFailure(reason);
     }
     XmlWriter xml("userlist");
     xml.element("errcode", 0);

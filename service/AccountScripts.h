@@ -28,6 +28,11 @@ class AccountScripts {
     ScriptReply uploadBuddies(const FormFields& form);
     ScriptReply uploadCards(const FormFields& form);
 
+    // Refusals in the reply format of the login and the online-users request, for a body
+    // that could not even be decoded.
+    static ScriptReply loginFailure(std::string_view reason);
+    static ScriptReply onlineUsersFailure(std::string_view reason);
+
     static constexpr std::string_view kSupersededText =
         "#You have logged in to Talvero from another computer. This session has ended.";
 
@@ -39,8 +44,6 @@ class AccountScripts {
     static std::optional<Presence> presenceOf(const FormFields& form,
                                               const std::string& remoteAddress,
                                               std::string& reason);
-
-    static ScriptReply loginFailure(std::string_view reason);
 
     AccountStore& accounts_;
     PresenceStore& presence_;

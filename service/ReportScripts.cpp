@@ -25,6 +25,10 @@ ScriptReply probeReply(int64_t errorCode, std::string_view description, std::str
 
 }  // namespace
 
+ScriptReply ReportScripts::probeFailure(std::string_view reason) {
+    return probeReply(1, reason, "", 0, 0);
+}
+
 ReportScripts::ReportScripts(AccountStore& accounts, PresenceStore& presence, ReportStore& reports,
                              ServiceClock clock)
     : accounts_(accounts), presence_(presence), reports_(reports), clock_(std::move(clock)) {}

@@ -24,6 +24,9 @@ class ReportScripts {
     ScriptReply problemReport(const FormFields& form, const std::string& remoteAddress);
     ScriptReply reachabilityTest(const FormFields& form, const std::string& remoteAddress);
 
+    // A refusal in the reachability test's reply format.
+    static ScriptReply probeFailure(std::string_view reason);
+
     // The client shows the problem report's reply from its fourth character on.
     static constexpr std::string_view kProblemThanks =
         "+: Thank you for reporting this problem. It helps us make Talvero better.";

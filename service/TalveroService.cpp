@@ -219,7 +219,11 @@ void TalveroService::handlePost(const httplib::Request& request, httplib::Respon
     };
     const bool problemReport = FormFields::sameName(target, scripts::kProblemReport);
     if (!form) {
-        reply = {"-" + std::string(kMalformedBody)};
+        // Refused in the format the script's caller parses.
+        reply = is(scripts::kLogin)          ? AccountScripts::loginFailure(kMalformedBody)
+                : is(scripts::kOnlineUsers)  ? AccountScripts::onlineUsersFailure(kMalformedBody)
+                : is(scripts::kReachability) ? ReportScripts::probeFailure(kMalformedBody)
+                                             : ScriptReply{"-" + std::string(kMalformedBody)};
     } else if (is(scripts::kLogin)) {
         reply = accountScripts_.login(*form, peer);
     } else if (is(scripts::kLogoff)) {
