@@ -105,6 +105,12 @@ struct BadCommand {
     int status;
 };
 
+void PrintTo(const BadCommand& c, std::ostream* os) {
+    for (const std::string& arg : c.args) {
+        *os << arg << " ";
+    }
+}
+
 class CommandLineRefusal : public CommandLine, public ::testing::WithParamInterface<BadCommand> {};
 
 TEST_P(CommandLineRefusal, ExitsWithTheRightStatusAndSaysWhy) {

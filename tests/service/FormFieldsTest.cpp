@@ -53,6 +53,10 @@ struct NumberCase {
     std::optional<int64_t> value;
 };
 
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << "\"" << c.text << "\"";
+}
+
 class NumberText : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(NumberText, IsStrictDecimalWithinRange) {

@@ -119,6 +119,10 @@ struct RefusedLogin {
     std::string body;
 };
 
+void PrintTo(const RefusedLogin& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class LoginRefused : public ServiceFixture, public ::testing::WithParamInterface<RefusedLogin> {};
 
 TEST_P(LoginRefused, WithErrorcodeOneAndADescription) {
@@ -167,6 +171,10 @@ struct ModeCase {
     std::string sent;
     std::string recorded;
 };
+
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class PresenceByMode : public ServiceFixture, public ::testing::WithParamInterface<ModeCase> {};
 

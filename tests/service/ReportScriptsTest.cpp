@@ -199,6 +199,10 @@ struct ProbeCase {
     int mode;
 };
 
+void PrintTo(const ProbeCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class ReachabilityTest : public ServiceFixture, public ::testing::WithParamInterface<ProbeCase> {};
 
 TEST_P(ReachabilityTest, SendsThreeDatagramsToTheTestedPort) {

@@ -146,12 +146,21 @@ TEST_F(StoreTest, OldEndedLoginsAreDroppedAtTheNextLogin) {
     ASSERT_TRUE(presence.recordLogin(id, p, 1'000));
     p.instanceGuid = "second";
     ASSERT_TRUE(presence.recordLogin(id, p, 2'000));
+    ASSERT_TRUE(presence.session("first"));
     EXPECT_EQ(presence.session("first")->state, SessionState::Superseded);
+    const int64_t dayLater = 2'000 + 25LL * 3600 * 1000;
     p.instanceGuid = "third";
-    ASSERT_TRUE(presence.recordLogin(id, p, 2'000 + 25LL * 3600 * 1000));
+    ASSERT_TRUE(presence.recordLogin(id, p, dayLater));
     EXPECT_FALSE(presence.session("first"));
-    EXPECT_EQ(presence.session("second")->state, SessionState::Superseded);
-    EXPECT_EQ(presence.online(id, 2'000 + 25LL * 3600 * 1000)->instanceGuid, "third");
+    EXPECT_FALSE(presence.session("second")) << "superseded now, but last seen a day ago";
+    p.instanceGuid = "fourth";
+    ASSERT_TRUE(presence.recordLogin(id, p, dayLater + 1'000));
+    const auto third = presence.session("third");
+    ASSERT_TRUE(third) << "a login superseded moments ago is kept for its keep-alive verdict";
+    EXPECT_EQ(third->state, SessionState::Superseded);
+    const auto current = presence.online(id, dayLater + 1'000);
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->instanceGuid, "fourth");
 }
 
 TEST(RateLimiterTest, CountsPerKeyAndWindow) {

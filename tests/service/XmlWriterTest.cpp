@@ -30,6 +30,10 @@ struct EscapeCase {
     std::string parsed;  // what an XML parser reads back
 };
 
+void PrintTo(const EscapeCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class XmlEscape : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(XmlEscape, KeepsTheDocumentWellFormed) {
