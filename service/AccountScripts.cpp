@@ -54,7 +54,7 @@ std::optional<Account> AccountScripts::authenticate(const FormFields& form, std:
 }
 
 std::optional<Presence> AccountScripts::presenceOf(const FormFields& form,
-                                                   const std::string& remoteAddress,
+                                                   const std::string& remoteAddress, bool withPort,
                                                    std::string& reason) {
     Presence p;
     const auto guid = form.text("InstanceGUID", kMaxInstanceGuid);
@@ -63,8 +63,7 @@ std::optional<Presence> AccountScripts::presenceOf(const FormFields& form,
         return std::nullopt;
     }
     p.instanceGuid = *guid;
-    // The logoff carries no port; the login and the keep-alive do.
-    if (form.find("ListeningPort") != nullptr) {
+    if (withPort) {
         const auto port = form.number("ListeningPort", 1, 65535);
         if (!port) {
             reason = invalidField("ListeningPort");
@@ -118,26 +117,17 @@ ScriptReply AccountScripts::onlineUsersFailure(std::string_view reason) {
 }
 
 ScriptReply AccountScripts::login(const FormFields& form, const std::string& remoteAddress) {
-    // The login alone names its user field in lower case; the lookup ignores case anyway.
+    // The login alone names its user field "user"; field names are matched without regard
+    // to case, so the same check serves. The fields are checked before the password, which
+    // costs a slow hash.
     std::string reason;
-    const auto user = form.text("user", kMaxUserName);
-    const auto password = form.text("Pass", kMaxPassword);
-    if (!user || user->empty()) {
-        return loginFailure(invalidField("user"));
-    }
-    if (!password) {
-        return loginFailure(invalidField("Pass"));
-    }
-    if (form.find("ListeningPort") == nullptr) {
-        return loginFailure(invalidField("ListeningPort"));
-    }
-    const auto presence = presenceOf(form, remoteAddress, reason);
+    const auto presence = presenceOf(form, remoteAddress, true, reason);
     if (!presence) {
         return loginFailure(reason);
     }
-    const auto account = credentials_.verify(*user, *password);
+    const auto account = authenticate(form, reason);
     if (!account) {
-        return loginFailure(kBadCredentials);
+        return loginFailure(reason);
     }
     if (!presence_.recordLogin(account->id, *presence, clock_())) {
         return loginFailure("The service cannot record the login now. Please try again.");
@@ -211,10 +201,7 @@ ScriptReply AccountScripts::keepAlive(const FormFields& form, const std::string&
     if (!account) {
         return {"-" + reason};
     }
-    if (form.find("ListeningPort") == nullptr) {
-        return {"-" + invalidField("ListeningPort")};
-    }
-    const auto presence = presenceOf(form, remoteAddress, reason);
+    const auto presence = presenceOf(form, remoteAddress, true, reason);
     if (!presence) {
         return {"-" + reason};
     }

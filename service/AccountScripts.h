@@ -40,9 +40,10 @@ class AccountScripts {
     // The "User" and "Pass" fields checked against the account; the reason when refused.
     std::optional<Account> authenticate(const FormFields& form, std::string& reason);
 
-    // The instance, address, port, version and network mode of a login or keep-alive.
+    // The instance, address, port (when `withPort`), version and network mode of a login or
+    // keep-alive.
     static std::optional<Presence> presenceOf(const FormFields& form,
-                                              const std::string& remoteAddress,
+                                              const std::string& remoteAddress, bool withPort,
                                               std::string& reason);
 
     AccountStore& accounts_;

@@ -183,6 +183,11 @@ bool TalveroService::start(std::string& error) {
     }
     boundPort_ = static_cast<uint16_t>(port);
     listener_ = std::thread([this] { server_->listen_after_bind(); });
+    // Connections already queue on the bound socket, but stop() only reaches a server that
+    // has entered its loop: wait for that, so a stop right after start cannot be lost.
+    for (int waited = 0; !server_->is_running() && waited < 5000; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "service/PasswordHasher.h"
 #include "service/PresenceStore.h"
 #include "service/RateLimiter.h"
+#include "service/TalveroService.h"
 #include "tests/service/ServiceFixture.h"
 
 namespace ostrel::service {
@@ -170,6 +171,25 @@ TEST(RateLimiterTest, CountsPerKeyAndWindow) {
     EXPECT_FALSE(limiter.allow("a", 999));
     EXPECT_TRUE(limiter.allow("b", 999));
     EXPECT_TRUE(limiter.allow("a", 1000));
+}
+
+}  // namespace
+}  // namespace ostrel::service
+
+namespace ostrel::service {
+namespace {
+
+TEST_F(StoreTest, ServiceStopsRightAfterStart) {
+    for (int i = 0; i < 20; ++i) {
+        ServiceOptions options;
+        options.listenPort = 0;
+        options.databasePath = path_;
+        std::string error;
+        auto service = TalveroService::open(options, error);
+        ASSERT_TRUE(service) << error;
+        ASSERT_TRUE(service->start(error)) << error;
+        service->stop();
+    }
 }
 
 }  // namespace
