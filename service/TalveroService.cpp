@@ -251,8 +251,10 @@ void TalveroService::handlePost(const httplib::Request& request, httplib::Respon
         response.status = 404;
         reply = {"-No such script."};
     }
-    platform::trace("POST /" + target + " from " + peer + ": " +
-                    reply.body.substr(0, reply.body.find('\n')));
+    if (platform::traceEnabled()) {
+        platform::trace("POST /" + target + " from " + peer + ": " +
+                        reply.body.substr(0, reply.body.find('\n')));
+    }
     response.set_content(reply.body, reply.xml ? kXmlType : kTextType);
 }
 
