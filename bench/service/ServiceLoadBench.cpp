@@ -4,7 +4,7 @@
 // 10,000 clients make about 445 requests per second. The service runs in this process on a
 // loopback port; each request uses a connection of its own, as the client's does.
 //
-//   talvero-service-bench [--clients N] [--buddies B] [--seconds S] [--threads T]
+//   service_bench [--clients N] [--buddies B] [--seconds S] [--threads T]
 //
 // Latency is measured from the moment a request was due, so a generator that falls behind
 // shows up in the figures instead of hiding the queueing.
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     Settings s;
     if (!parseArgs(argc, argv, s)) {
         std::fprintf(stderr,
-                     "usage: talvero-service-bench [--clients N] [--buddies B] [--seconds S] "
+                     "usage: service_bench [--clients N] [--buddies B] [--seconds S] "
                      "[--threads T]\n");
         return 2;
     }
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     std::string error;
     auto service = TalveroService::open(options, error);
     if (!service || !service->start(error)) {
-        std::fprintf(stderr, "talvero-service-bench: %s\n", error.c_str());
+        std::fprintf(stderr, "service_bench: %s\n", error.c_str());
         return 1;
     }
     const int port = service->port();
