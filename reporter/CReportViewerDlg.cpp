@@ -1,6 +1,9 @@
 #include "reporter/CReportViewerDlg.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QString>
 #include <QVBoxLayout>
@@ -29,7 +32,9 @@ CReportViewerDlg::CReportViewerDlg(const std::string& reportText, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(edit_);
     layout->addLayout(buttons);
-    resize(640, 420);
+    // Wide enough for the 85-asterisk rules of the report without scrolling.
+    const int textWidth = edit_->fontMetrics().horizontalAdvance(QString(90, '*'));
+    resize(std::max(640, textWidth + 40), 420);
 }
 
 }  // namespace ostrel::reporter
