@@ -45,8 +45,8 @@ bool IncomingRequestHandler::sendOrGiveUp(const SessionMessage& message) {
     if (session_.send(message, &error)) {
         return true;
     }
-    engine_.log(formatText("Send Failed on socket %x , Error = %d", session_.socket().handle(),
-                           error));
+    engine_.log(
+        formatText("Send Failed on socket %x , Error = %d", session_.socket().handle(), error));
     engine_.log("Send falied");
     session_.closeSocket();
     return false;
@@ -80,9 +80,9 @@ IncomingRequestHandler::Result IncomingRequestHandler::run() {
             !equalIgnoringCase(request.confirmUser, engine_.userName())) {
             session_.send(buildEmpty(MSG_NOT_LOGGED_IN_HERE));
             session_.closeSocket();
-            engine_.log(formatText(
-                "Dropping connection request from %s since the confirm user failed",
-                caller_.c_str()));
+            engine_.log(
+                formatText("Dropping connection request from %s since the confirm user failed",
+                           caller_.c_str()));
             return kFailed;
         }
         // A request without a GUID may join the running conference; one naming another
@@ -91,9 +91,9 @@ IncomingRequestHandler::Result IncomingRequestHandler::run() {
             !equalIgnoringCase(request.conferenceGuid, engine_.conferenceGuid())) {
             session_.send(buildEmpty(MSG_OTHER_CONFERENCE));
             session_.closeSocket();
-            engine_.log(formatText(
-                "Dropping connection request from %s since the session is inaccessable",
-                caller_.c_str()));
+            engine_.log(
+                formatText("Dropping connection request from %s since the session is inaccessable",
+                           caller_.c_str()));
             return kFailed;
         }
     }
@@ -158,7 +158,8 @@ void IncomingRequestHandler::handOver() {
             if (!engine_.threadsStarted()) {
                 engine_.startVoiceThreads();
             }
-            engine_.notify(NotificationCode::PeerJoined, PeerJoinedRecord{description, id, version});
+            engine_.notify(NotificationCode::PeerJoined,
+                           PeerJoinedRecord{description, id, version});
         } else if (session) {
             // Stop hung up every session while this one was being answered.
             session->disconnect(true);

@@ -20,7 +20,9 @@ using platform::UdpSocket;
 
 namespace {
 
-void sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -125,9 +127,9 @@ void MasterServer::dispatchLoop() {
         if (got.result != UdpSocket::Result::Ok) {
             // A truncated datagram (over 4096 bytes) is lost like any other receive error.
             if (got.result != UdpSocket::Result::Refused) {
-                engine_.log(formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
-                                       got.result == UdpSocket::Result::Truncated ? EMSGSIZE
-                                                                                  : got.error));
+                engine_.log(
+                    formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
+                               got.result == UdpSocket::Result::Truncated ? EMSGSIZE : got.error));
             }
             sleepMs(timings.errorPauseMs);
             continue;
@@ -191,18 +193,18 @@ void MasterServer::handleConnectRequest(const MessageView& message, const Socket
     engine_.log(formatText("Connect Request received from %s", sender.c_str()));
     cleanUp(false);  // a finished request from this caller no longer counts as in progress
     if (findIncomingByPeer(from)) {
-        engine_.log(formatText("Ignoring: Connection from %s alredy being processed...",
-                               sender.c_str()));
+        engine_.log(
+            formatText("Ignoring: Connection from %s alredy being processed...", sender.c_str()));
         return;
     }
     if (waitingRequests_.load() >= kMaxWaitingRequests) {
-        engine_.log(formatText(
-            "Ignoring: %d connection requests are waiting, dropping the one from %s",
-            kMaxWaitingRequests, sender.c_str()));
+        engine_.log(
+            formatText("Ignoring: %d connection requests are waiting, dropping the one from %s",
+                       kMaxWaitingRequests, sender.c_str()));
         return;
     }
-    engine_.log(formatText(
-        "Proceeding to process with connection request from %s on a new thread", sender.c_str()));
+    engine_.log(formatText("Proceeding to process with connection request from %s on a new thread",
+                           sender.c_str()));
     engine_.log("New Connect Request received");
 
     auto session = std::make_unique<VoiceSession>(engine_, SessionType::Incoming, from);
@@ -231,8 +233,8 @@ std::optional<MasterServer::SessionMatch> MasterServer::findByOwnAddress(
     std::optional<SessionMatch> match;
     const auto check = [&](const VoiceSession& s) {
         if (!match && s.ownAddress().port != 0 && s.ownAddress() == address) {
-            match = SessionMatch{s.ownAddress(), s.peerAddress(),
-                                 s.type() == SessionType::Incoming};
+            match =
+                SessionMatch{s.ownAddress(), s.peerAddress(), s.type() == SessionType::Incoming};
         }
     };
     pendingLock_.WaitOnSemaphore(sync::kInfinite);
@@ -296,8 +298,7 @@ void MasterServer::cleanUp(bool waiting) {
         // Wait(0) reports an end only once the thread is completely done with its wrapper,
         // so deleting the wrapper here is safe; its running flag alone would not tell that.
         std::erase_if(pending_, [](PendingRequest& pending) {
-            return !pending.thread ||
-                   pending.thread->Wait(0) != sync::WaitResult::TimedOut;
+            return !pending.thread || pending.thread->Wait(0) != sync::WaitResult::TimedOut;
         });
         empty = pending_.empty();
         pendingLock_.SignalSemaphore();

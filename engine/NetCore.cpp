@@ -66,6 +66,13 @@ void NetCore::adoptConferenceGuid(std::string guid) {
 }
 
 uint16_t NetCore::listeningPort() const {
+    {
+        // The listener knows its port before its thread runs; the cached copy outlives it.
+        std::shared_lock lock(serverLock_);
+        if (server_ && server_->boundPort() != 0) {
+            return server_->boundPort();
+        }
+    }
     const uint16_t bound = boundPort_.load();
     return bound != 0 ? bound : configuredPort_;
 }
@@ -212,7 +219,9 @@ bool NetCore::removeSession(SessionId id) {
     return true;
 }
 
-bool NetCore::hangUp(SessionId session) { return removeSession(session); }
+bool NetCore::hangUp(SessionId session) {
+    return removeSession(session);
+}
 
 std::vector<ConnectedPeer> NetCore::connectedPeers() const {
     std::vector<ConnectedPeer> peers;
@@ -228,7 +237,8 @@ std::vector<ConnectedPeer> NetCore::connectedPeers() const {
 void NetCore::sendDigits(std::string_view digits, SessionId session) {
     sync::ReadLock lock(sessionGuard_);
     for (const auto& s : sessions_) {
-        if (s->type() != SessionType::Local && s->isConnected() && (!session || s->id() == session)) {
+        if (s->type() != SessionType::Local && s->isConnected() &&
+            (!session || s->id() == session)) {
             s->sendDigits(digits);
         }
     }

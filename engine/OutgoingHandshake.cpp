@@ -40,7 +40,8 @@ void OutgoingHandshake::pause(uint32_t ms) const {
         if (elapsed >= ms) {
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms - elapsed, kAbandonCheckMs)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::min(ms - elapsed, kAbandonCheckMs)));
     }
 }
 
@@ -142,15 +143,16 @@ OutgoingHandshake::WaitResult OutgoingHandshake::receiveFiltered(size_t& size,
             continue;
         }
         if (got.result == Result::Truncated) {
-            engine_.log(formatText("Recv [WSAEMSGSIZE] Failed on socket %x, bufsize=%d,  recvsize=%d",
-                                   socket.handle(), static_cast<int>(buffer_.size()),
-                                   static_cast<int>(got.datagramSize)));
+            engine_.log(formatText(
+                "Recv [WSAEMSGSIZE] Failed on socket %x, bufsize=%d,  recvsize=%d", socket.handle(),
+                static_cast<int>(buffer_.size()), static_cast<int>(got.datagramSize)));
             return WaitResult::Silent;
         }
         if (got.result != Result::Ok) {
-            engine_.log(formatText("Recv Failed on socket %x, ErrorCode = %d, bufsize=%d,  recvsize=%d",
-                                   socket.handle(), got.error, static_cast<int>(buffer_.size()),
-                                   static_cast<int>(got.size)));
+            engine_.log(
+                formatText("Recv Failed on socket %x, ErrorCode = %d, bufsize=%d,  recvsize=%d",
+                           socket.handle(), got.error, static_cast<int>(buffer_.size()),
+                           static_cast<int>(got.size)));
             return WaitResult::Silent;
         }
         if (engine_.sequenceCheck()) {

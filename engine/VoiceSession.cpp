@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/FormatText.h"
 #include "engine/NetCore.h"
 #include "engine/OutgoingHandshake.h"
 #include "platform/Platform.h"
@@ -36,7 +35,9 @@ VoiceSession::VoiceSession(NetCore& engine, SessionType type, const platform::So
                        : platform::SocketAddress::loopback(engine_.listeningPort());
 }
 
-VoiceSession::~VoiceSession() { socket_.close(); }
+VoiceSession::~VoiceSession() {
+    socket_.close();
+}
 
 void VoiceSession::setPeer(std::string userName, std::string identity, uint32_t version) {
     peerUserName_ = std::move(userName);
@@ -59,7 +60,9 @@ std::string VoiceSession::peerDescription() const {
     return description;
 }
 
-void VoiceSession::noteHeard() { lastHeard_.store(platform::tickCount()); }
+void VoiceSession::noteHeard() {
+    lastHeard_.store(platform::tickCount());
+}
 
 void VoiceSession::markConnected() {
     const uint32_t now = platform::tickCount();
@@ -68,7 +71,9 @@ void VoiceSession::markConnected() {
     connected_.store(true);
 }
 
-void VoiceSession::assignSessionGuid() { sessionGuid_ = platform::newGuidText(); }
+void VoiceSession::assignSessionGuid() {
+    sessionGuid_ = platform::newGuidText();
+}
 
 bool VoiceSession::send(const SessionMessage& message, int* error) {
     const auto result = socket_.sendTo(destination_, message.data(), message.size(), error);

@@ -24,7 +24,9 @@ std::string SocketAddress::addressText() const {
            std::to_string((ip >> 8) & 0xFF) + '.' + std::to_string(ip & 0xFF);
 }
 
-std::string SocketAddress::text() const { return addressText() + ':' + std::to_string(port); }
+std::string SocketAddress::text() const {
+    return addressText() + ':' + std::to_string(port);
+}
 
 std::optional<uint32_t> resolveIpv4(std::string_view host) {
     if (host.empty()) {

@@ -27,7 +27,9 @@ UdpSocket::Result resultOf(int error) {
 
 }  // namespace
 
-UdpSocket::~UdpSocket() { close(); }
+UdpSocket::~UdpSocket() {
+    close();
+}
 
 bool UdpSocket::open() {
     std::unique_lock lock(fdLock_);

@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kCalleeGuid = "c0ffee00-1234-4abc-8def-0123456789ab";
 
 class HandshakeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine = std::make_unique<NetCore>(kIdentity, 0, sink, "alice", 6, fastTimings());
     }
@@ -214,9 +214,9 @@ TEST_F(HandshakeTest, EmptyAcceptCompletesWithTheDialledNameAndVersionOne) {
     EXPECT_EQ(record.session, id);
     EXPECT_EQ(record.description, "bob");
     EXPECT_EQ(record.peerVersion, 1u);
-    EXPECT_EQ(sink.codes(),
-              (std::vector<NotificationCode>{NotificationCode::Ringing, NotificationCode::CallActive,
-                                             NotificationCode::PeerJoined}));
+    EXPECT_EQ(sink.codes(), (std::vector<NotificationCode>{NotificationCode::Ringing,
+                                                           NotificationCode::CallActive,
+                                                           NotificationCode::PeerJoined}));
     EXPECT_TRUE(engine->isCallActive());
     const auto peers = engine->connectedPeers();
     ASSERT_EQ(peers.size(), 1u);
@@ -288,11 +288,15 @@ TEST_P(RefusalTest, EachRefusalGivesItsNotificationsAndLeavesNoSession) {
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusalTest,
     ::testing::Values(
-        Refusal{"NotLoggedIn", 20, 1,
+        Refusal{"NotLoggedIn",
+                20,
+                1,
                 {NotificationCode::NotLoggedInThere, NotificationCode::ConnectFailed}},
         Refusal{"Busy", 19, 2, {NotificationCode::CalleeBusy, NotificationCode::ConnectFailed}},
         Refusal{"RingStopped", 7, 1, {NotificationCode::ConnectFailed}},
-        Refusal{"OtherConference", 21, 1,
+        Refusal{"OtherConference",
+                21,
+                1,
                 {NotificationCode::OtherConference, NotificationCode::ConnectFailed}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -19,7 +19,7 @@ using wire::RawPeer;
 namespace {
 
 class ListenerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { makeEngine(RecordingSink::Answer::Leave); }
 
     void makeEngine(RecordingSink::Answer answer) {
@@ -77,7 +77,8 @@ bool isGuidText(const std::string& s) {
     }
     for (size_t i = 0; i < s.size(); ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? s[i] != '-' : !std::isxdigit(static_cast<unsigned char>(s[i])) || std::isupper(s[i])) {
+        if (dash ? s[i] != '-'
+                 : !std::isxdigit(static_cast<unsigned char>(s[i])) || std::isupper(s[i])) {
             return false;
         }
     }
@@ -225,8 +226,7 @@ TEST_P(ConfirmUserTest, ConfirmUserDecidesWhetherTheUserIsAsked) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConfirmUserTest,
                          ::testing::Values(ConfirmCase{"dave", 6, false},
-                                           ConfirmCase{"ALICE", 6, true},
-                                           ConfirmCase{"", 6, true},
+                                           ConfirmCase{"ALICE", 6, true}, ConfirmCase{"", 6, true},
                                            ConfirmCase{"dave", 5, false},
                                            // before version 5 only the name is read
                                            ConfirmCase{"dave", 4, true}),

@@ -21,7 +21,7 @@ using ostrel::engine::Notification;
 using ostrel::engine::NotificationCode;
 
 class RecordingSink : public ostrel::engine::EngineSink {
-public:
+  public:
     enum class Answer { Leave, Accept, Reject };
 
     explicit RecordingSink(Answer answer = Answer::Leave) : answer_(answer) {}
@@ -48,7 +48,7 @@ public:
         changed_.notify_all();
         if (question != nullptr && answer_ != Answer::Leave) {
             question->respond(answer_ == Answer::Accept ? IncomingCallRequest::kAccept
-                                                       : IncomingCallRequest::kReject);
+                                                        : IncomingCallRequest::kReject);
         }
     }
 
@@ -134,7 +134,8 @@ public:
         std::lock_guard lock(mutex_);
         std::vector<NotificationCode> codes;
         for (const auto& x : all_) {
-            if (x.code != NotificationCode::BytesSent && x.code != NotificationCode::BytesReceived) {
+            if (x.code != NotificationCode::BytesSent &&
+                x.code != NotificationCode::BytesReceived) {
                 codes.push_back(x.code);
             }
         }
@@ -161,7 +162,7 @@ public:
         return all_.size();
     }
 
-private:
+  private:
     const Answer answer_;
     std::mutex mutex_;  // guards all_, logs_ and askedNames_
     std::condition_variable changed_;

@@ -47,19 +47,19 @@ TEST_P(TwoEnginesTest, EnginesOnOneMachineCallEachOther) {
 
     const SessionId id = caller.engine.connect(callTo(callee, calleeName));
     ASSERT_TRUE(id);
-    EXPECT_EQ(caller.sink.codes(),
-              (std::vector<NotificationCode>{NotificationCode::Ringing, NotificationCode::CallActive,
-                                             NotificationCode::PeerJoined}));
+    EXPECT_EQ(caller.sink.codes(), (std::vector<NotificationCode>{NotificationCode::Ringing,
+                                                                  NotificationCode::CallActive,
+                                                                  NotificationCode::PeerJoined}));
     EXPECT_EQ(joinedName(caller.sink), calleeName);
     EXPECT_EQ(joinedName(callee.sink), callerName);
-    EXPECT_EQ(callee.sink.codes(),
-              (std::vector<NotificationCode>{NotificationCode::IncomingCall,
-                                             NotificationCode::CallActive,
-                                             NotificationCode::PeerJoined}));
+    EXPECT_EQ(callee.sink.codes(), (std::vector<NotificationCode>{NotificationCode::IncomingCall,
+                                                                  NotificationCode::CallActive,
+                                                                  NotificationCode::PeerJoined}));
     EXPECT_EQ(callee.sink.askedNames(), std::vector<std::string>{callerName});
-    EXPECT_EQ(std::get<PeerJoinedRecord>(
-                  caller.sink.waitFor(NotificationCode::PeerJoined)->parameter).peerVersion,
-              6u);
+    EXPECT_EQ(
+        std::get<PeerJoinedRecord>(caller.sink.waitFor(NotificationCode::PeerJoined)->parameter)
+            .peerVersion,
+        6u);
 
     EXPECT_FALSE(caller.engine.conferenceGuid().empty());
     EXPECT_EQ(caller.engine.conferenceGuid(), callee.engine.conferenceGuid());
@@ -93,9 +93,8 @@ TEST(TwoEngines, WrongExpectedUserIsRefusedByTheCallee) {
     Side alice("alice", RecordingSink::Answer::Accept);
     Side bob("bob", RecordingSink::Answer::Accept);
     EXPECT_FALSE(alice.engine.connect(callTo(bob, "carol")));
-    EXPECT_EQ(alice.sink.codes(),
-              (std::vector<NotificationCode>{NotificationCode::NotLoggedInThere,
-                                             NotificationCode::ConnectFailed}));
+    EXPECT_EQ(alice.sink.codes(), (std::vector<NotificationCode>{NotificationCode::NotLoggedInThere,
+                                                                 NotificationCode::ConnectFailed}));
     EXPECT_EQ(bob.sink.count(NotificationCode::IncomingCall), 0u);
 }
 
