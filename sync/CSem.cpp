@@ -154,8 +154,11 @@ void CSem::SignalSemaphore() {
     if (handle_->failed()) {
         return;
     }
+    // The waiter of a one-shot signal may destroy this CSem the moment the count is back;
+    // the local reference keeps the semaphore alive until release() has finished with it.
+    const std::shared_ptr<SemaphoreObject> handle = handle_;
     owner_->store(0);
-    handle_->release();
+    handle->release();
 }
 
 ThreadId CSem::Owner() const {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/Platform.h"
@@ -26,6 +27,26 @@ TEST(CSem, OneShotSignalAcrossThreads) {
     EXPECT_TRUE(answered.load());
     EXPECT_GE(tickCount() - start, 90u);
     answerer.join();
+}
+
+// The one-shot waiter owns the semaphore and ends it as soon as its wait returns, while the
+// signalling thread may still be inside SignalSemaphore (caught by the sanitizers).
+TEST(CSem, WaiterMayDestroyTheSemaphoreRightAfterTheSignal) {
+    for (int i = 0; i < 300; ++i) {
+        std::atomic<CSem*> shared{nullptr};
+        std::thread waiter([&] {
+            auto sem = std::make_unique<CSem>();
+            sem->WaitOnSemaphore(kInfinite);
+            shared = sem.get();
+            sem->WaitOnSemaphore(kInfinite);
+        });  // destroyed here
+        CSem* sem = nullptr;
+        while ((sem = shared.load()) == nullptr) {
+            std::this_thread::yield();
+        }
+        sem->SignalSemaphore();
+        waiter.join();
+    }
 }
 
 TEST(CSem, TimedWaitOnHeldSemaphoreFailsAtOnce) {

@@ -1,0 +1,314 @@
+#include "engine/MasterServer.h"
+
+#include <array>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "engine/FormatText.h"
+#include "engine/IncomingRequestHandler.h"
+#include "engine/NetCore.h"
+#include "engine/VoiceSession.h"
+#include "platform/Platform.h"
+#include "sync/CSWMRG.h"
+#include "sync/ThreadMessages.h"
+
+namespace ostrel::engine {
+
+using platform::SocketAddress;
+using platform::UdpSocket;
+
+namespace {
+
+void sleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+MasterServer::MasterServer(NetCore& engine) : engine_(engine) {}
+
+MasterServer::~MasterServer() {
+    if (thread_) {
+        thread_->Wait(sync::kInfinite);
+    }
+    socket_.close();
+}
+
+bool MasterServer::start(uint16_t port) {
+    if (running_.load()) {
+        engine_.log("Server already running");
+        return false;
+    }
+    if (!socket_.bind(SocketAddress{SocketAddress::kAny, port})) {
+        socket_.close();
+        engine_.log("Server Bind error");
+        engine_.notify(NotificationCode::ListenerBindFailed);
+        return false;
+    }
+    boundPort_.store(socket_.localAddress().value_or(SocketAddress{}).port);
+    engine_.log("Starting Server....");
+    thread_ = std::make_unique<sync::CWorkerThread>([this](void*) { return serverThread(); },
+                                                    nullptr, "Server Thread for Netcore");
+    if (!thread_->Start(true)) {
+        thread_.reset();
+        socket_.close();
+        return false;
+    }
+    running_.store(true);
+    return true;
+}
+
+bool MasterServer::send(const SessionMessage& message, const SocketAddress& to) {
+    return socket_.sendTo(to, message.data(), message.size()) == UdpSocket::Result::Ok;
+}
+
+bool MasterServer::probe(uint32_t cookie, const SocketAddress& to) {
+    return send(buildProbe(platform::tickCount(), cookie), to);
+}
+
+void MasterServer::waitUntilEnded() {
+    if (thread_) {
+        thread_->Wait(sync::kInfinite);
+    }
+}
+
+std::unique_ptr<VoiceSession> MasterServer::takePendingLocked(const VoiceSession* session) {
+    for (PendingRequest& pending : pending_) {
+        if (pending.session.get() == session) {
+            return std::move(pending.session);
+        }
+    }
+    return nullptr;
+}
+
+uint32_t MasterServer::serverThread() {
+    engine_.log("Waiting for incoming connection");
+    sync::ensureMessageQueue();
+    thread_->SignalStarted();
+    if (!engine_.stopRequested()) {
+        dispatchLoop();
+    }
+    cleanUp(true);
+    socket_.close();
+    engine_.log("Master Server thread exitting");
+    return 0;
+}
+
+void MasterServer::dispatchLoop() {
+    const EngineTimings& timings = engine_.timings();
+    std::array<uint8_t, kReceiveBufferSize> buffer;
+    lastCleanUp_ = platform::tickCount();
+    for (;;) {
+        if (engine_.stopRequested()) {
+            socket_.close();
+            engine_.log("Stop Issued detected when starting to wait for incoming data.");
+            return;
+        }
+        buffer.fill(0);
+        const UdpSocket::Result ready = socket_.waitReadable(timings.listenerWaitMs);
+        if (ready == UdpSocket::Result::TimedOut) {
+            cleanUp(false);
+            continue;
+        }
+        if (engine_.stopRequested()) {
+            socket_.close();
+            engine_.log("Stop Issued detected in Master Server Dispatch loop.");
+            return;
+        }
+        UdpSocket::Received got;
+        got.result = ready;
+        if (ready == UdpSocket::Result::Ok) {
+            got = socket_.receiveFrom(buffer.data(), buffer.size());
+        }
+        if (got.result == UdpSocket::Result::TimedOut) {
+            continue;
+        }
+        if (got.result != UdpSocket::Result::Ok) {
+            // A truncated datagram (over 4096 bytes) is lost like any other receive error.
+            if (got.result != UdpSocket::Result::Refused) {
+                engine_.log(
+                    formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
+                               got.result == UdpSocket::Result::Truncated ? EMSGSIZE : got.error));
+            }
+            sleepMs(timings.errorPauseMs);
+            continue;
+        }
+        // Every field is read through the checked view: a datagram whose length field
+        // disagrees with what arrived is dropped like one with a bad signature.
+        if (const auto view = MessageView::read(buffer.data(), got.size)) {
+            handleDatagram(*view, got.from);
+        }
+        // Under a steady stream there is no receive time-out, so clean up by the clock too.
+        if (platform::tickCount() - lastCleanUp_ >= timings.listenerWaitMs) {
+            cleanUp(false);
+        }
+    }
+}
+
+void MasterServer::handleDatagram(const MessageView& message, const SocketAddress& from) {
+    if (from.isLoopback()) {
+        // Only a sender whose port is one of our own sessions' sockets is a local session;
+        // any other program on this machine (a second client, a call to "localhost") is a
+        // remote party like every other.
+        if (const auto own = findByOwnAddress(from)) {
+            if (message.code() == MSG_CONNECT_REQUEST) {
+                engine_.log("Connect Request received from LOCALHOST. UNEXPECTED");
+            }
+            if (own->incoming) {
+                relay(message, own->peerAddress);
+            }
+            return;
+        }
+    }
+    const std::string sender = from.text();
+    switch (message.code()) {
+        case MSG_WHO_RU:
+            engine_.log(formatText("MSG_WHO_RU received from %s", sender.c_str()));
+            send(buildWhoAreYouReply(engine_.userName()), from);
+            return;
+        case MSG_CONNECT_REQUEST:
+            handleConnectRequest(message, from);
+            return;
+        default:
+            break;
+    }
+    if (const auto session = findIncomingByPeer(from)) {
+        if (session->ownAddress.port != 0) {
+            relay(message, session->ownAddress);
+        }
+        return;
+    }
+    if (message.code() == MSG_R_U_THERE) {
+        send(buildProbeAnswer(message), from);
+    } else if (message.code() == MSG_I_AM_HERE) {
+        const uint32_t delay = platform::tickCount() - probeTick(message);
+        engine_.notify(NotificationCode::DelayMeasured,
+                       DelayRecord{SessionId{}, probeCookie(message), delay, 0});
+    }
+}
+
+void MasterServer::handleConnectRequest(const MessageView& message, const SocketAddress& from) {
+    const std::string sender = from.text();
+    engine_.log(formatText("Connect Request received from %s", sender.c_str()));
+    cleanUp(false);  // a finished request from this caller no longer counts as in progress
+    if (findIncomingByPeer(from)) {
+        engine_.log(
+            formatText("Ignoring: Connection from %s alredy being processed...", sender.c_str()));
+        return;
+    }
+    if (waitingRequests_.load() >= kMaxWaitingRequests) {
+        engine_.log(
+            formatText("Ignoring: %d connection requests are waiting, dropping the one from %s",
+                       kMaxWaitingRequests, sender.c_str()));
+        return;
+    }
+    engine_.log(formatText("Proceeding to process with connection request from %s on a new thread",
+                           sender.c_str()));
+    engine_.log("New Connect Request received");
+
+    auto session = std::make_unique<VoiceSession>(engine_, SessionType::Incoming, from);
+    auto handler = std::make_shared<IncomingRequestHandler>(
+        engine_, *this, *session,
+        std::vector<uint8_t>(message.data(), message.data() + message.size()));
+    auto thread = std::make_unique<sync::CWorkerThread>(
+        [this, handler](void*) {
+            const uint32_t result = handler->run();
+            waitingRequests_.fetch_sub(1);
+            return result;
+        },
+        nullptr, "Incoming connection thread");
+    // The thread looks for its pair only under this semaphore, so it always finds it.
+    pendingLock_.WaitOnSemaphore(sync::kInfinite);
+    waitingRequests_.fetch_add(1);
+    if (!thread->Start(false)) {
+        waitingRequests_.fetch_sub(1);
+    }
+    pending_.push_back(PendingRequest{std::move(session), std::move(thread)});
+    pendingLock_.SignalSemaphore();
+}
+
+std::optional<MasterServer::SessionMatch> MasterServer::findByOwnAddress(
+    const SocketAddress& address) {
+    std::optional<SessionMatch> match;
+    const auto check = [&](const VoiceSession& s) {
+        if (!match && s.ownAddress().port != 0 && s.ownAddress() == address) {
+            match =
+                SessionMatch{s.ownAddress(), s.peerAddress(), s.type() == SessionType::Incoming};
+        }
+    };
+    pendingLock_.WaitOnSemaphore(sync::kInfinite);
+    {
+        sync::ReadLock lock(engine_.sessionGuard());
+        for (const PendingRequest& pending : pending_) {
+            if (pending.session) {
+                check(*pending.session);
+            }
+        }
+        for (const auto& session : engine_.sessionsLocked()) {
+            check(*session);
+        }
+    }
+    pendingLock_.SignalSemaphore();
+    return match;
+}
+
+std::optional<MasterServer::SessionMatch> MasterServer::findIncomingByPeer(
+    const SocketAddress& peer) {
+    std::optional<SessionMatch> match;
+    const auto check = [&](const VoiceSession& s) {
+        if (!match && s.type() == SessionType::Incoming && s.peerAddress() == peer) {
+            match = SessionMatch{s.ownAddress(), s.peerAddress(), true};
+        }
+    };
+    pendingLock_.WaitOnSemaphore(sync::kInfinite);
+    {
+        sync::ReadLock lock(engine_.sessionGuard());
+        for (const PendingRequest& pending : pending_) {
+            if (pending.session) {
+                check(*pending.session);
+            }
+        }
+        for (const auto& session : engine_.sessionsLocked()) {
+            check(*session);
+        }
+    }
+    pendingLock_.SignalSemaphore();
+    return match;
+}
+
+void MasterServer::relay(const MessageView& message, const SocketAddress& to) {
+    // Exactly the bytes that arrived; the view has checked that the length field agrees.
+    int error = 0;
+    const UdpSocket::Result result = socket_.sendTo(to, message.data(), message.size(), &error);
+    if (result == UdpSocket::Result::Ok) {
+        return;
+    }
+    if (result != UdpSocket::Result::Refused) {
+        engine_.log(formatText("Recv Failed on socket %x , Error = %d", socket_.handle(), error));
+    }
+    sleepMs(engine_.timings().errorPauseMs);
+}
+
+void MasterServer::cleanUp(bool waiting) {
+    lastCleanUp_ = platform::tickCount();
+    for (;;) {
+        bool empty = false;
+        pendingLock_.WaitOnSemaphore(sync::kInfinite);
+        // Wait(0) reports an end only once the thread is completely done with its wrapper,
+        // so deleting the wrapper here is safe; its running flag alone would not tell that.
+        std::erase_if(pending_, [](PendingRequest& pending) {
+            return !pending.thread || pending.thread->Wait(0) != sync::WaitResult::TimedOut;
+        });
+        empty = pending_.empty();
+        pendingLock_.SignalSemaphore();
+        if (!waiting || empty) {
+            return;
+        }
+        // The semaphore is released between scans: a request thread that ends with an
+        // accept takes it to hand its session over.
+        sleepMs(engine_.timings().requestThreadPollMs);
+    }
+}
+
+}  // namespace ostrel::engine
