@@ -18,7 +18,7 @@
 namespace ostrel::audio {
 
 class AlertPlayer {
-  public:
+public:
     // Opens an output for a sound of the given format; nothing when it cannot.
     using OutputFactory = std::function<std::unique_ptr<SampleEndpoint>(const AudioFormat&)>;
 
@@ -59,7 +59,7 @@ class AlertPlayer {
 
     bool isPlaying() const;
 
-  private:
+private:
     struct Sound {
         AudioFormat format;
         std::vector<int16_t> samples;

@@ -10,14 +10,14 @@
 namespace ostrel::audio {
 
 class DiscardEndpoint final : public SampleEndpoint {
-  public:
+public:
     DiscardEndpoint(WaveDirection direction, uint32_t sampleRate, uint32_t bytesPerFrame);
 
     void begin() override;
     void transfer(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
-  private:
+private:
     WaveDirection direction_;
     uint32_t bytesPerFrame_;
     RealTimePacer pacer_;

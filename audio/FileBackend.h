@@ -14,7 +14,7 @@
 namespace ostrel::audio {
 
 class FileBackend final : public WaveBackend {
-  public:
+public:
     // Receives the messages about unusable files; by default they go to standard error,
     // since the user named the file and must learn why it is not used.
     using Reporter = std::function<void(const std::string&)>;
@@ -25,7 +25,7 @@ class FileBackend final : public WaveBackend {
     MMRESULT open(WaveDirection direction, const AudioFormat& format, sync::ThreadId callbackThread,
                   std::unique_ptr<WaveStream>& stream) override;
 
-  private:
+private:
     std::shared_ptr<WavFileWriter> playbackWriter(std::string& problem);
 
     std::string capturePath_;

@@ -14,7 +14,7 @@
 namespace ostrel::audio {
 
 class FileCaptureEndpoint final : public SampleEndpoint {
-  public:
+public:
     // Opens a WAV of 8000 Hz mono 16-bit PCM. Anything else gives nothing and, in
     // `problem`, a message that names the file and the format it must have.
     static std::unique_ptr<FileCaptureEndpoint> open(const std::string& path, std::string& problem);
@@ -27,7 +27,7 @@ class FileCaptureEndpoint final : public SampleEndpoint {
     void transfer(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
-  private:
+private:
     explicit FileCaptureEndpoint(SNDFILE* file);
 
     SNDFILE* file_;

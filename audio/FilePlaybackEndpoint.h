@@ -12,14 +12,14 @@
 namespace ostrel::audio {
 
 class FilePlaybackEndpoint final : public SampleEndpoint {
-  public:
+public:
     explicit FilePlaybackEndpoint(std::shared_ptr<WavFileWriter> writer);
 
     void begin() override;
     void transfer(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
-  private:
+private:
     std::shared_ptr<WavFileWriter> writer_;
     RealTimePacer pacer_;
 };

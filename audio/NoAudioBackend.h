@@ -8,7 +8,7 @@
 namespace ostrel::audio {
 
 class NoAudioBackend final : public WaveBackend {
-  public:
+public:
     MMRESULT queryFormat(WaveDirection direction, const AudioFormat& format) override;
     MMRESULT open(WaveDirection direction, const AudioFormat& format, sync::ThreadId callbackThread,
                   std::unique_ptr<WaveStream>& stream) override;

@@ -12,12 +12,12 @@
 namespace ostrel::audio {
 
 class PortAudioBackend final : public WaveBackend {
-  public:
+public:
     MMRESULT queryFormat(WaveDirection direction, const AudioFormat& format) override;
     MMRESULT open(WaveDirection direction, const AudioFormat& format, sync::ThreadId callbackThread,
                   std::unique_ptr<WaveStream>& stream) override;
 
-  private:
+private:
     std::shared_ptr<PortAudioLibrary> library();
 
     std::mutex mutex_;  // guards library_

@@ -15,7 +15,7 @@
 namespace ostrel::audio {
 
 class PortAudioEndpoint final : public SampleEndpoint {
-  public:
+public:
     // MMSYSERR_BADDEVICEID when there is no default device, WAVERR_BADFORMAT for a format
     // it cannot take. A device that is busy right now is not reported here: the open decides.
     static MMRESULT query(PortAudioLibrary& library, WaveDirection direction,
@@ -32,7 +32,7 @@ class PortAudioEndpoint final : public SampleEndpoint {
     void transfer(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
-  private:
+private:
     PortAudioEndpoint(std::shared_ptr<PortAudioLibrary> library, void* stream,
                       WaveDirection direction, const AudioFormat& format);
 

@@ -9,7 +9,7 @@
 namespace ostrel::audio {
 
 class PortAudioLibrary {
-  public:
+public:
     // The running library, or nothing when PortAudio cannot start.
     static std::shared_ptr<PortAudioLibrary> acquire();
     ~PortAudioLibrary();
@@ -20,7 +20,7 @@ class PortAudioLibrary {
     // PortAudio is not safe for concurrent opens, closes and device queries.
     static std::mutex& apiMutex();
 
-  private:
+private:
     PortAudioLibrary() = default;
 };
 

@@ -19,7 +19,7 @@
 namespace ostrel::audio {
 
 class PumpedWaveStream final : public WaveStream {
-  public:
+public:
     PumpedWaveStream(WaveDirection direction, const AudioFormat& format,
                      std::unique_ptr<SampleEndpoint> endpoint, sync::ThreadId callbackThread);
     ~PumpedWaveStream() override;
@@ -34,7 +34,7 @@ class PumpedWaveStream final : public WaveStream {
     MMRESULT reset() override;
     MMRESULT close() override;
 
-  private:
+private:
     void run();
     void completeFront(uint32_t bytes);
     void finishReset(std::unique_lock<std::mutex>& lock);

@@ -9,7 +9,7 @@
 namespace ostrel::audio {
 
 class RealTimePacer {
-  public:
+public:
     enum class Mode {
         // A source: a caller that fell behind gets the next pieces at once until it has
         // caught up, so nothing is lost (the file's samples all arrive, late).
@@ -30,7 +30,7 @@ class RealTimePacer {
 
     uint64_t framesMoved() const { return frames_; }
 
-  private:
+private:
     using Clock = std::chrono::steady_clock;
 
     Clock::duration durationOf(uint64_t frames) const;

@@ -9,7 +9,7 @@
 namespace ostrel::audio {
 
 class SampleEndpoint {
-  public:
+public:
     virtual ~SampleEndpoint() = default;
 
     // Starts the device or the clock; the pace of `transfer` counts from here.

@@ -13,7 +13,7 @@ using engine::kGsmFrameBytes;
 namespace {
 
 class GsmSpeechCodec final : public SpeechCodec {
-  public:
+public:
     explicit GsmSpeechCodec(gsm state) : state_(state) {}
     ~GsmSpeechCodec() override { gsm_destroy(state_); }
 
@@ -61,7 +61,7 @@ class GsmSpeechCodec final : public SpeechCodec {
         return true;
     }
 
-  private:
+private:
     void encodeOne(const int16_t* samples, uint8_t* frame) {
         // libgsm's prototype is not const-correct; it only reads the samples.
         gsm_encode(state_, const_cast<gsm_signal*>(samples), frame);

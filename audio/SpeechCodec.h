@@ -12,7 +12,7 @@
 namespace ostrel::audio {
 
 class SpeechCodec {
-  public:
+public:
     // A new coder with libgsm's default options, or nothing when the library cannot make one.
     static std::unique_ptr<SpeechCodec> create();
 

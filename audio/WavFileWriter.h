@@ -14,7 +14,7 @@
 namespace ostrel::audio {
 
 class WavFileWriter {
-  public:
+public:
     // Creates (or empties) the file; nothing and a reason in `problem` when it cannot.
     static std::shared_ptr<WavFileWriter> create(const std::string& path, uint32_t sampleRate,
                                                  std::string& problem);
@@ -28,7 +28,7 @@ class WavFileWriter {
 
     const std::string& path() const { return path_; }
 
-  private:
+private:
     WavFileWriter(SNDFILE* file, std::string path) : file_(file), path_(std::move(path)) {}
 
     std::mutex mutex_;  // guards file_ between devices writing at once

@@ -15,7 +15,7 @@ namespace ostrel::audio {
 enum class WaveDirection { Capture, Playback };
 
 class WaveBackend {
-  public:
+public:
     virtual ~WaveBackend() = default;
 
     // Whether the default device of that direction can take the format (nothing is opened).

@@ -14,7 +14,7 @@
 namespace ostrel::audio {
 
 class WaveInDevice {
-  public:
+public:
     static constexpr uint32_t kSlots = 5;
     static constexpr uint32_t kQueuedSlots = 4;
     static constexpr int kOpenAttempts = 8;
@@ -47,7 +47,7 @@ class WaveInDevice {
     uint32_t currentIndex() const { return current_; }
     const WaveHeader& header(uint32_t slot) const { return headers_[slot % kSlots]; }
 
-  private:
+private:
     void queueSlot(uint32_t slot);
 
     WaveBackend& backend_;

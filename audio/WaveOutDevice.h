@@ -16,7 +16,7 @@
 namespace ostrel::audio {
 
 class WaveOutDevice : public sync::CSem {
-  public:
+public:
     static constexpr uint32_t kSlots = 5;
     static constexpr int kOpenAttempts = 8;
     static constexpr unsigned kRetryPauseMs = 250;
@@ -50,7 +50,7 @@ class WaveOutDevice : public sync::CSem {
     // Slots between head and tail, taken under the lock.
     uint32_t queuedCount();
 
-  private:
+private:
     WaveBackend& backend_;
     AlertSilencer silencer_;
     MMRESULT lastOpenResult_ = MMSYSERR_BADDEVICEID;

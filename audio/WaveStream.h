@@ -9,7 +9,7 @@
 namespace ostrel::audio {
 
 class WaveStream {
-  public:
+public:
     // Destroying a stream that is still open resets and closes it first, so no buffer is
     // touched once the stream is gone.
     virtual ~WaveStream() = default;

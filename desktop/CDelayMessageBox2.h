@@ -11,7 +11,7 @@ namespace ostrel::desktop {
 
 class CDelayMessageBox2 : public QMessageBox {
     Q_OBJECT
-  public:
+public:
     static constexpr int kTickMs = 1000;
     static inline const QString kDefaultCaptionFormat = QStringLiteral("%d seconds remaining");
 
@@ -38,11 +38,11 @@ class CDelayMessageBox2 : public QMessageBox {
     // Tests count a second every `ms` real milliseconds. The product never calls this.
     static void setTickIntervalForTesting(int ms) { tickIntervalMs_ = ms; }
 
-  signals:
+signals:
     // After every caption change, with the seconds it shows.
     void countedDown(int remaining);
 
-  private:
+private:
     void tick();
     QAbstractButton* secondButton() const;
     QAbstractButton* closingButton() const;

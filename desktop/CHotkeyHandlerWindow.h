@@ -23,7 +23,7 @@ class CWorkerThread;
 namespace ostrel::desktop {
 
 class CHotkeyHandlerWindow {
-  public:
+public:
     using Callback = std::function<void(uint32_t callerId, void* parameter)>;
 
     // Results of start.
@@ -64,7 +64,7 @@ class CHotkeyHandlerWindow {
     // (modifiers * 65536 + virtual key).
     static std::string atomName(uint16_t modifiers, uint16_t virtualKey);
 
-  private:
+private:
     struct Record {
         uint16_t modifiers = 0;
         uint16_t virtualKey = 0;

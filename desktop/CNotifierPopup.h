@@ -15,7 +15,7 @@ namespace ostrel::desktop {
 // text for a few seconds, slides away and deletes itself. It never takes the focus.
 class CNotifierPopup : public QWidget {
     Q_OBJECT
-  public:
+public:
     static constexpr int kTickMs = 20;       // one animation step
     static constexpr int kSlidePixels = 5;   // per step
     static constexpr int kRightMargin = 10;  // from the work area's right edge
@@ -48,15 +48,15 @@ class CNotifierPopup : public QWidget {
     int slotRight() const { return right_; }
     bool falling() const { return falling_; }
 
-  signals:
+signals:
     // Once nothing shows any more, just before the pop-up deletes itself, with the display
     // time that had passed.
     void slidAway(int elapsedMs);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     void tick();
     void place();
     int textHeight() const;

@@ -19,7 +19,7 @@ enum class TrayCommand { Talk, Logoff, Login, ProgramSettings, NetworkSettings, 
 
 class CSystemTray : public QObject {
     Q_OBJECT
-  public:
+public:
     // The tool tip holds at most 63 characters (64 with the terminator).
     static constexpr int kMaxToolTip = 63;
 
@@ -49,10 +49,10 @@ class CSystemTray : public QObject {
     QMenu* menu() const { return menu_.get(); }
     QSystemTrayIcon* icon() const { return icon_.get(); }
 
-  signals:
+signals:
     void command(ostrel::desktop::TrayCommand command);
 
-  private:
+private:
     QPointer<QWidget> owner_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;

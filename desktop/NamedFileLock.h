@@ -8,7 +8,7 @@
 namespace ostrel::desktop {
 
 class NamedFileLock {
-  public:
+public:
     explicit NamedFileLock(std::string name);
     ~NamedFileLock();
 
@@ -22,7 +22,7 @@ class NamedFileLock {
     // $XDG_RUNTIME_DIR/<name>.lock, else <temp folder>/<name>-<uid>.lock.
     const std::string& path() const { return path_; }
 
-  private:
+private:
     std::string path_;
     int fd_ = -1;
 };

@@ -21,7 +21,7 @@ struct ConnectedPeer {
 
 // The engine's operations in their fixed order.
 class Engine {
-  public:
+public:
     // Destroy; an engine that was not stopped is stopped first.
     virtual ~Engine() = default;
 
@@ -48,7 +48,7 @@ class Engine {
     virtual void sendDigits(std::string_view digits, SessionId session = {}) = 0;
     virtual bool isListening() const = 0;
 
-  protected:
+protected:
     Engine() = default;
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;

@@ -10,7 +10,7 @@
 namespace ostrel::engine {
 
 class EngineSink {
-  public:
+public:
     virtual ~EngineSink() = default;
 
     // A diagnostic text; the product passes it to the trace output.

@@ -16,7 +16,7 @@ class NetCore;
 class VoiceSession;
 
 class IncomingRequestHandler {
-  public:
+public:
     enum Result : uint32_t { kFailed = 0, kAccepted = 1, kRejected = 2 };
 
     // `datagram` holds the request exactly as it arrived.
@@ -25,7 +25,7 @@ class IncomingRequestHandler {
 
     Result run();
 
-  private:
+private:
     // Sends from the session socket (through the listener's relay to the caller).
     bool sendOrGiveUp(const SessionMessage& message);
     // The GUID the accept carries, adopted by the engine when no call is active yet.

@@ -21,7 +21,7 @@ class NetCore;
 class VoiceSession;
 
 class MasterServer {
-  public:
+public:
     // Incoming requests that may wait for the user's answer at one time. Each holds a thread
     // and a socket, so a flood of requests from many addresses must not grow them unbounded;
     // a request beyond this is dropped and the caller's next resend may find room.
@@ -57,7 +57,7 @@ class MasterServer {
     std::unique_ptr<VoiceSession> takePendingLocked(const VoiceSession* session);
     sync::CSem& pendingLock() { return pendingLock_; }
 
-  private:
+private:
     struct PendingRequest {
         std::unique_ptr<VoiceSession> session;  // cleared when handed to the engine
         std::unique_ptr<sync::CWorkerThread> thread;

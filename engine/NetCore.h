@@ -27,7 +27,7 @@ class MasterServer;
 class VoiceSession;
 
 class NetCore final : public Engine {
-  public:
+public:
     // Creates the local session and starts the listener on `listeningPort` (0: a free port
     // the system picks). Construction never fails; see isListening().
     NetCore(std::string identity, uint16_t listeningPort, EngineSink& sink, std::string userName,
@@ -91,7 +91,7 @@ class NetCore final : public Engine {
     // Walks the session list under the shared lock.
     void forEachSession(const std::function<void(VoiceSession&)>& visit);
 
-  private:
+private:
     // Under the write lock: disconnect and delete every session, the local one included.
     void hangUpAll(bool sendHangup);
 

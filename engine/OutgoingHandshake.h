@@ -17,7 +17,7 @@ class NetCore;
 class VoiceSession;
 
 class OutgoingHandshake {
-  public:
+public:
     static constexpr int kDirectAttempts = 3;
     static constexpr int kBridgeAttempts = 6;  // a bridge may need longer to reach its far end
     static constexpr int kSilentWaitsPerAttempt = 3;
@@ -28,7 +28,7 @@ class OutgoingHandshake {
     // name, identity and version.
     bool run();
 
-  private:
+private:
     enum class Outcome { Accepted, Failed, KeepWaiting };
     enum class WaitResult { Datagram, Silent, Abandoned };
 

@@ -74,7 +74,7 @@ inline constexpr size_t kWhoAreYouNameWidth = 64;
 // A message being built: a zero-filled buffer large enough for every message we send, so
 // every byte not assigned is zero on the wire.
 class SessionMessage {
-  public:
+public:
     static constexpr size_t kCapacity = kHeaderSize + kConnectPayloadSize;
 
     explicit SessionMessage(uint8_t code = 0, uint32_t payloadLength = 0);
@@ -107,13 +107,13 @@ class SessionMessage {
     // False (and nothing changed) when the payload length is not 330.
     bool appendVoiceTrailer(uint32_t& counter);
 
-  private:
+private:
     std::array<uint8_t, kCapacity> bytes_{};
 };
 
 // A received datagram that passed every structural check; field reads never leave it.
 class MessageView {
-  public:
+public:
     enum class Error {
         None,
         TooShort,        // fewer than 13 bytes
@@ -146,7 +146,7 @@ class MessageView {
     uint32_t sequence() const;
     size_t frameCount() const { return frameCount_; }
 
-  private:
+private:
     MessageView(const uint8_t* data, uint32_t sampleCount, uint32_t payloadLength)
         : data_(data), sampleCount_(sampleCount), payloadLength_(payloadLength) {}
 

@@ -23,7 +23,7 @@ class NetCore;
 enum class SessionType : uint32_t { Local = 0, Incoming = 1, Outgoing = 2 };
 
 class VoiceSession {
-  public:
+public:
     // Digit messages in flight at most, and how many of them one resend pass looks at.
     static constexpr size_t kMaxDigitsInFlight = 6;
     static constexpr size_t kDigitsResentPerPass = 5;
@@ -100,7 +100,7 @@ class VoiceSession {
     void resendPendingDigits(uint32_t now);
     size_t pendingDigitCount();
 
-  private:
+private:
     struct PendingDigits {
         uint32_t sequence;
         uint32_t sentAt;

@@ -18,7 +18,7 @@
 namespace ostrel::fault {
 
 class CrashHandler {
-  public:
+public:
     static constexpr size_t kPathSize = 4096;    // PATH_MAX: a cut path would name no file
     static constexpr size_t kSettingSize = 260;  // the settings' own reader buffers
     static constexpr size_t kShortSize = 64;     // version, build, GUID
@@ -66,7 +66,7 @@ class CrashHandler {
     // its stack overflows are reported too. Undone when the thread ends. Any thread.
     static bool armCurrentThread();
 
-  private:
+private:
     static void onSignal(int signo, siginfo_t* info, void* ucontext);
     void handle(int signo, siginfo_t* info, void* ucontext) noexcept;
     void startReporter() noexcept;

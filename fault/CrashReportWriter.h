@@ -12,7 +12,7 @@
 namespace ostrel::fault {
 
 class CrashReportWriter {
-  public:
+public:
     // A stack overflow leaves hundreds of thousands of frames; the top ones tell the story
     // and keep the report small enough to post.
     static constexpr size_t kMaxFrames = 512;
@@ -24,7 +24,7 @@ class CrashReportWriter {
     // False when a write to `fd` failed.
     bool write(int fd, const FaultContext& fault, bool stackOverflow) const noexcept;
 
-  private:
+private:
     bool usableFrame(uint64_t frame) const noexcept;
 
     const ModuleTable& modules_;

@@ -9,7 +9,7 @@
 namespace ostrel::fault {
 
 class MemoryProbe {
-  public:
+public:
     // The largest range one call checks.
     static constexpr size_t kMaxBytes = 64;
 
@@ -27,7 +27,7 @@ class MemoryProbe {
 
     bool usable() const { return readFd_ >= 0; }
 
-  private:
+private:
     void drain(size_t length) const noexcept;
 
     int readFd_ = -1;

@@ -23,7 +23,7 @@ struct LogicalAddress {
 };
 
 class ModuleTable {
-  public:
+public:
     ModuleTable() = default;
     ~ModuleTable();
 
@@ -40,7 +40,7 @@ class ModuleTable {
 
     size_t moduleCount() const noexcept;
 
-  private:
+private:
     struct Image;
 
     std::atomic<const Image*> current_{nullptr};

@@ -14,7 +14,7 @@ namespace ostrel::fault {
 
 template <size_t Size>
 class SignalSafeText {
-  public:
+public:
     static_assert(Size > 1);
 
     // Texts longer than Size - 1 bytes are cut.
@@ -29,7 +29,7 @@ class SignalSafeText {
 
     const char* get() const noexcept { return slots_[current_.load(std::memory_order_acquire)]; }
 
-  private:
+private:
     char slots_[2][Size] = {};
     std::atomic<int> current_{0};
     std::mutex writer_;  // serialises set(); a reader only ever takes the published slot

@@ -8,7 +8,7 @@
 namespace ostrel::fault {
 
 class SignalSafeWriter {
-  public:
+public:
     // One formatted line of the report fits; a longer one (a very long module path) is
     // written in pieces rather than cut.
     static constexpr size_t kCapacity = 1024;
@@ -36,7 +36,7 @@ class SignalSafeWriter {
     size_t size() const { return length_; }
     bool failed() const { return failed_; }
 
-  private:
+private:
     int fd_;
     char buffer_[kCapacity];
     size_t length_ = 0;

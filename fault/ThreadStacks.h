@@ -12,7 +12,7 @@
 namespace ostrel::fault {
 
 class ThreadStacks {
-  public:
+public:
     static constexpr size_t kSlots = 256;
     // A fault this close to the stack pointer is taken for an overflow even on a thread whose
     // bounds are unknown: one frame rarely moves the stack pointer further than 64 KiB.
@@ -36,7 +36,7 @@ class ThreadStacks {
     // The calling thread's stack as the C library reports it; false when it cannot.
     static bool currentThreadStack(uintptr_t& low, uintptr_t& high, uintptr_t& guard);
 
-  private:
+private:
     struct Slot {
         std::atomic<pid_t> tid{0};
         std::atomic<uintptr_t> low{0};

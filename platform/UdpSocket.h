@@ -13,7 +13,7 @@
 namespace ostrel::platform {
 
 class UdpSocket {
-  public:
+public:
     enum class Result {
         Ok,
         TimedOut,     // nothing to read within the wait (or right now)
@@ -62,7 +62,7 @@ class UdpSocket {
     // waitReadable, then receiveFrom.
     Received receive(void* buffer, size_t capacity, uint32_t timeoutMs);
 
-  private:
+private:
     mutable std::shared_mutex fdLock_;  // guards fd_: shared for every use, exclusive to close
     int fd_ = -1;
 };

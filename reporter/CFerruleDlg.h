@@ -30,7 +30,7 @@ struct FerruleDialogOptions {
 class CFerruleDlg : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     static constexpr const char* kTitle = "Talvero - Send problem report";
 
     CFerruleDlg(ReporterSwitches switches, std::string reportText,
@@ -44,7 +44,7 @@ class CFerruleDlg : public QDialog {
     QPushButton* dontSendButton() const { return dontSend_; }
     bool isSending() const { return sending_; }
 
-  public slots:
+public slots:
     // "Send Problem Report": posts the report, shows the outcome, restarts, closes.
     void sendReport();
     // "Dont Send": restarts if asked and closes; the server is never contacted.
@@ -52,11 +52,11 @@ class CFerruleDlg : public QDialog {
     // The "here" link: the report viewer, modal.
     void showReport();
 
-  protected:
+protected:
     // Escape and the close button answer like "Dont Send", except while the report is going.
     void reject() override;
 
-  private:
+private:
     void restartClientIfAsked();
 
     ReporterSwitches switches_;

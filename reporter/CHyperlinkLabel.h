@@ -14,7 +14,7 @@ namespace ostrel::reporter {
 class CHyperlinkLabel : public QLabel {
     Q_OBJECT
 
-  public:
+public:
     // Windows colour values are 0x00BBGGRR: 0xAA0000 is a dark blue, 0xFF0000 a bright one.
     static constexpr uint32_t kLinkColorRef = 0xAA0000;
     static constexpr uint32_t kHoverColorRef = 0xFF0000;
@@ -25,17 +25,17 @@ class CHyperlinkLabel : public QLabel {
     bool isHovered() const { return hovered_; }
     QColor currentColor() const;
 
-  signals:
+signals:
     void clicked();
 
-  protected:
+protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
+private:
     void applyColor();
 
     bool hovered_ = false;

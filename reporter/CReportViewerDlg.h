@@ -14,14 +14,14 @@ namespace ostrel::reporter {
 class CReportViewerDlg : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     // `reportText` is the 8-bit report with CRLF line ends.
     explicit CReportViewerDlg(const std::string& reportText, QWidget* parent = nullptr);
 
     QPlainTextEdit* reportEdit() const { return edit_; }
     QPushButton* closeButton() const { return close_; }
 
-  private:
+private:
     QPlainTextEdit* edit_;
     QPushButton* close_;
 };

@@ -11,7 +11,7 @@ namespace ostrel::reporter {
 class CSendingStatusDlg : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     static constexpr const char* kText = "Sending the problem report. Please wait...";
 
     explicit CSendingStatusDlg(QWidget* parent = nullptr);
@@ -21,11 +21,11 @@ class CSendingStatusDlg : public QDialog {
 
     QLabel* textLabel() const { return text_; }
 
-  protected:
+protected:
     // The user cannot close it: it goes when the report has gone.
     void reject() override {}
 
-  private:
+private:
     QLabel* text_;
 };
 

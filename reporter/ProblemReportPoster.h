@@ -32,7 +32,7 @@ SendOutcome sendProblemReport(webservice::HttpRequester& requester,
                               const ReporterSwitches& switches, const std::string& reportText);
 
 class ProblemReportPoster {
-  public:
+public:
     // `timeoutSeconds` and `options` are the request layer's; tests pass shorter ones.
     ProblemReportPoster(ReporterSwitches switches, std::string reportText,
                         uint32_t timeoutSeconds = kReportTimeoutSeconds,
@@ -51,7 +51,7 @@ class ProblemReportPoster {
     // Valid once the thread has ended (IsRunning false after Start, or Wait signalled).
     const SendOutcome& Outcome() const { return outcome_; }
 
-  private:
+private:
     uint32_t post();
 
     ReporterSwitches switches_;

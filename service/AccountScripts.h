@@ -16,7 +16,7 @@
 namespace ostrel::service {
 
 class AccountScripts {
-  public:
+public:
     AccountScripts(AccountStore& accounts, PresenceStore& presence, CredentialCheck& credentials,
                    ServiceClock clock);
 
@@ -36,7 +36,7 @@ class AccountScripts {
     static constexpr std::string_view kSupersededText =
         "#You have logged in to Talvero from another computer. This session has ended.";
 
-  private:
+private:
     // The "User" and "Pass" fields checked against the account; the reason when refused.
     std::optional<Account> authenticate(const FormFields& form, std::string& reason);
 

@@ -16,7 +16,7 @@ namespace ostrel::service {
 enum class AddResult { Added, AlreadyExists, Failed };
 
 class AccountStore {
-  public:
+public:
     explicit AccountStore(Database& db) : db_(db) {}
 
     // Names are unique without regard to the case of ASCII letters.
@@ -37,7 +37,7 @@ class AccountStore {
     bool providerExists(int64_t id);
     AddResult addProvider(const Provider& provider);
 
-  private:
+private:
     Database& db_;
 };
 

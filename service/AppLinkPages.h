@@ -19,7 +19,7 @@ struct PageReply {
 };
 
 class AppLinkPages {
-  public:
+public:
     AppLinkPages(AccountStore& accounts, const PasswordHasher& hasher, ServiceClock clock);
 
     // `page` is the file name after "/app_links/" ("app_register.aspx"), matched without
@@ -32,7 +32,7 @@ class AppLinkPages {
     // also names the client accepts as buddy names.
     static bool validUserName(std::string_view name);
 
-  private:
+private:
     PageReply registerForm(std::string_view notice, std::string_view user);
 
     AccountStore& accounts_;

@@ -18,13 +18,13 @@
 namespace ostrel::service {
 
 class CredentialCheck {
-  public:
+public:
     CredentialCheck(AccountStore& accounts, const PasswordHasher& hasher);
 
     // The account when the name exists and the password is right; nothing otherwise.
     std::optional<Account> verify(std::string_view name, std::string_view password);
 
-  private:
+private:
     using Digest = std::array<unsigned char, 32>;
     struct Entry {
         // The stored hash the digest was checked against: a changed password (a new hash in

@@ -14,7 +14,7 @@
 namespace ostrel::service {
 
 class Database {
-  public:
+public:
     // Opens or creates the file and applies the missing schema steps, each in a transaction
     // of its own. A file whose schema is newer than this program knows is refused, so an
     // older service never writes into a database it does not understand.
@@ -38,14 +38,14 @@ class Database {
     int schemaVersion();
     static int currentSchemaVersion();
 
-  private:
+private:
     struct OpenKey {};
 
-  public:
+public:
     // Only open() can make the key; public so std::make_unique can call it.
     Database(OpenKey, sqlite3* handle) : handle_(handle) {}
 
-  private:
+private:
     bool migrate(std::string& error);
 
     sqlite3* handle_;
@@ -55,7 +55,7 @@ class Database {
 
 // Commits at `commit()`, rolls back when left without it. Only with the database's mutex held.
 class SqlTransaction {
-  public:
+public:
     explicit SqlTransaction(Database& db) : db_(db), open_(db.execute("BEGIN IMMEDIATE")) {}
     ~SqlTransaction() {
         if (open_) {
@@ -78,7 +78,7 @@ class SqlTransaction {
         return false;
     }
 
-  private:
+private:
     Database& db_;
     bool open_;
 };

@@ -11,7 +11,7 @@
 namespace ostrel::service {
 
 class FormFields {
-  public:
+public:
     using Field = std::pair<std::string, std::string>;
 
     // Splits at "&" and "=", turns "+" into a blank and "%XX" into its byte. A "%" that is not
@@ -38,7 +38,7 @@ class FormFields {
     // True when the names are equal apart from the case of ASCII letters.
     static bool sameName(std::string_view a, std::string_view b);
 
-  private:
+private:
     std::vector<Field> fields_;
 };
 

@@ -16,7 +16,7 @@ enum class HashCost {
 };
 
 class PasswordHasher {
-  public:
+public:
     explicit PasswordHasher(HashCost cost = HashCost::Standard);
 
     // The self-describing hash text (algorithm, cost, salt and digest); nothing when the
@@ -27,7 +27,7 @@ class PasswordHasher {
     // is not one of ours.
     bool verify(const std::string& storedHash, std::string_view password) const;
 
-  private:
+private:
     HashCost cost_;
 };
 

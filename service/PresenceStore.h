@@ -23,7 +23,7 @@ enum class KeepAliveVerdict {
 };
 
 class PresenceStore {
-  public:
+public:
     // The client refreshes every 45 s; three missed refreshes end the presence.
     static constexpr int64_t kLifetimeMs = 135'000;
 
@@ -47,7 +47,7 @@ class PresenceStore {
     // The row of one instance whatever its state (for the tools and the tests).
     std::optional<Presence> session(std::string_view instanceGuid);
 
-  private:
+private:
     Database& db_;
 };
 

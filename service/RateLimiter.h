@@ -10,13 +10,13 @@
 namespace ostrel::service {
 
 class RateLimiter {
-  public:
+public:
     RateLimiter(int maxPerWindow, int64_t windowMs) : max_(maxPerWindow), windowMs_(windowMs) {}
 
     // True when this request is within the limit (and counts it).
     bool allow(const std::string& key, int64_t nowMs);
 
-  private:
+private:
     struct Window {
         int64_t startMs = 0;
         int count = 0;

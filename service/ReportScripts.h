@@ -16,7 +16,7 @@
 namespace ostrel::service {
 
 class ReportScripts {
-  public:
+public:
     ReportScripts(AccountStore& accounts, PresenceStore& presence, ReportStore& reports,
                   ServiceClock clock);
 
@@ -35,7 +35,7 @@ class ReportScripts {
     static constexpr int kProbeCount = 3;
     static constexpr int kProbeGapMs = 20;
 
-  private:
+private:
     AccountStore& accounts_;
     PresenceStore& presence_;
     ReportStore& reports_;

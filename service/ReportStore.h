@@ -12,7 +12,7 @@
 namespace ostrel::service {
 
 class ReportStore {
-  public:
+public:
     explicit ReportStore(Database& db) : db_(db) {}
 
     // A new call of this user with its parties; the call's number, or 0 on failure.
@@ -26,7 +26,7 @@ class ReportStore {
     int64_t addProblemReport(const ProblemReport& report);
     std::vector<ProblemReport> problemReports();
 
-  private:
+private:
     bool writeParties(int64_t callId, const std::vector<CallParty>& parties);
 
     Database& db_;

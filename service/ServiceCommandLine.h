@@ -12,7 +12,7 @@
 namespace ostrel::service {
 
 class ServiceCommandLine {
-  public:
+public:
     // `waitForStop` blocks while the server runs (the program waits for SIGINT or SIGTERM).
     // `defaults` seeds the options (tests lower the hash cost there).
     ServiceCommandLine(std::ostream& out, std::ostream& err, std::istream& in,
@@ -23,7 +23,7 @@ class ServiceCommandLine {
 
     static const char* usage();
 
-  private:
+private:
     struct Parsed {
         std::string command;
         std::vector<std::string> positional;

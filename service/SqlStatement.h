@@ -11,7 +11,7 @@
 namespace ostrel::service {
 
 class SqlStatement {
-  public:
+public:
     SqlStatement(sqlite3* db, const char* sql);
     ~SqlStatement();
     SqlStatement(const SqlStatement&) = delete;
@@ -39,7 +39,7 @@ class SqlStatement {
     // resets it: a stepped but unreset statement keeps its read transaction open, which stops
     // WAL checkpoints and lets the log file grow without bound.
     class Lease {
-      public:
+    public:
         explicit Lease(SqlStatement& statement) : statement_(&statement) {}
         ~Lease() { statement_->reset(); }
         Lease(const Lease&) = delete;
@@ -47,11 +47,11 @@ class SqlStatement {
         SqlStatement* operator->() const { return statement_; }
         SqlStatement& operator*() const { return *statement_; }
 
-      private:
+    private:
         SqlStatement* statement_;
     };
 
-  private:
+private:
     sqlite3_stmt* statement_ = nullptr;
     bool failed_ = false;
 };

@@ -63,7 +63,7 @@ inline constexpr std::string_view kProblemReport = "app2/logproblem.aspx";
 }  // namespace scripts
 
 class TalveroService {
-  public:
+public:
     // Opens (or creates) the database; nothing listens until start().
     static std::unique_ptr<TalveroService> open(ServiceOptions options, std::string& error);
     ~TalveroService();
@@ -88,7 +88,7 @@ class TalveroService {
     struct OpenKey {};
     TalveroService(OpenKey, ServiceOptions options, std::unique_ptr<Database> db);
 
-  private:
+private:
     void handlePost(const httplib::Request& request, httplib::Response& response,
                     const std::string& body);
     void handleGet(const httplib::Request& request, httplib::Response& response);

@@ -11,7 +11,7 @@
 namespace ostrel::service {
 
 class UdpProbeSender {
-  public:
+public:
     // A dotted IPv4 address or a host name resolved to its first IPv4 address. Addresses no
     // client can listen on (0.0.0.0/8, multicast, reserved, broadcast) give nothing.
     static std::optional<in_addr> resolve(const std::string& host);

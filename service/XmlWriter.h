@@ -9,7 +9,7 @@
 namespace ostrel::service {
 
 class XmlWriter {
-  public:
+public:
     // Starts the document with the UTF-8 declaration (the first five characters are "<?xml",
     // which is how the client tells an XML reply from an error page) and opens `root`.
     explicit XmlWriter(std::string_view root);
@@ -28,7 +28,7 @@ class XmlWriter {
     // later reply for that user into a parse error.
     static std::string escape(std::string_view text);
 
-  private:
+private:
     std::string text_;
     std::vector<std::string> open_;
 };

@@ -11,7 +11,7 @@
 namespace ostrel::sync {
 
 class CSWMRG {
-  public:
+public:
     CSWMRG() = default;
     ~CSWMRG();
 
@@ -37,31 +37,31 @@ class CSWMRG {
 
     struct State;  // defined in the source file only
 
-  private:
+private:
     State* state_ = nullptr;
     std::string sharedName_;  // empty for an unnamed guard
 };
 
 // Scoped holders for the two sides, always with an infinite time-out as the engine uses them.
 class ReadLock {
-  public:
+public:
     explicit ReadLock(CSWMRG& guard) : guard_(guard) { guard_.WaitToRead(); }
     ~ReadLock() { guard_.DoneReading(); }
     ReadLock(const ReadLock&) = delete;
     ReadLock& operator=(const ReadLock&) = delete;
 
-  private:
+private:
     CSWMRG& guard_;
 };
 
 class WriteLock {
-  public:
+public:
     explicit WriteLock(CSWMRG& guard) : guard_(guard) { guard_.WaitToWrite(); }
     ~WriteLock() { guard_.DoneWriting(); }
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;
 
-  private:
+private:
     CSWMRG& guard_;
 };
 

@@ -16,7 +16,7 @@ namespace ostrel::sync {
 // The semaphore behind one or more CSem objects: either a count guarded by a mutex in this
 // process, or a POSIX named semaphore.
 class SemaphoreObject {
-  public:
+public:
     explicit SemaphoreObject(long initialCount) : count_(initialCount > 0 ? 1 : 0) {}
 
     explicit SemaphoreObject(const std::string& name) {
@@ -106,7 +106,7 @@ class SemaphoreObject {
         return out;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable available_;
     int count_ = 1;

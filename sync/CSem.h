@@ -14,7 +14,7 @@ namespace ostrel::sync {
 class SemaphoreObject;
 
 class CSem {
-  public:
+public:
     // Unnamed, initial count 1 (an unlocked lock).
     CSem();
     // Unnamed with the given initial count; the maximum is always 1.
@@ -45,7 +45,7 @@ class CSem {
     // Removes a named semaphore from the system (for tests and clean-up; open handles stay valid).
     static void RemoveNamed(const char* name);
 
-  private:
+private:
     std::shared_ptr<SemaphoreObject> handle_;
     std::shared_ptr<std::atomic<ThreadId>> owner_;
 };

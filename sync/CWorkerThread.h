@@ -16,7 +16,7 @@
 namespace ostrel::sync {
 
 class CWorkerThread {
-  public:
+public:
     using Procedure = std::function<uint32_t(void*)>;
     using StartHook = void (*)();
 
@@ -54,7 +54,7 @@ class CWorkerThread {
 
     const std::string& Name() const { return name_; }
 
-  private:
+private:
     struct EndState;
     static void trampoline(CWorkerThread* self, std::shared_ptr<EndState> end);
     void reap();

@@ -14,7 +14,7 @@ namespace ostrel::sync {
 namespace {
 
 class MessageQueue {
-  public:
+public:
     void push(const ThreadMessage& message) {
         {
             std::lock_guard lock(mutex_);
@@ -53,7 +53,7 @@ class MessageQueue {
         return messages_.size();
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<ThreadMessage> messages_;

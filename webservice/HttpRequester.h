@@ -31,7 +31,7 @@ struct HttpRequesterOptions {
 };
 
 class HttpRequester {
-  public:
+public:
     // timeoutSeconds 0 waits as long as the exchange takes.
     explicit HttpRequester(uint32_t timeoutSeconds, HttpRequesterOptions options = {});
     ~HttpRequester();
@@ -47,7 +47,7 @@ class HttpRequester {
 
     uint32_t TimeoutSeconds() const { return timeout_; }
 
-  private:
+private:
     uint32_t exchange();
     bool isShuttingDown() const;
 

@@ -26,7 +26,7 @@ struct HttpExchange {
 };
 
 class HttpSession {
-  public:
+public:
     explicit HttpSession(ProxyChoice proxy);
     ~HttpSession();
 
@@ -43,7 +43,7 @@ class HttpSession {
     // The request target for a script: "\" becomes "/" and a missing leading "/" is added.
     static std::string RequestTarget(const std::string& script);
 
-  private:
+private:
     ProxyChoice proxy_;
     // Created with the session, cleaned up with it; null when libcurl could not make one.
     CURLM* multi_ = nullptr;

@@ -8,7 +8,7 @@ namespace ostrel::webservice {
 namespace {
 
 class LoginGrammar : public XmlReplyGrammar {
-  public:
+public:
     explicit LoginGrammar(LoginReply& reply) : reply_(reply) {}
 
     void OnStart(std::string_view element) override {
@@ -67,7 +67,7 @@ class LoginGrammar : public XmlReplyGrammar {
         }
     }
 
-  private:
+private:
     LoginReply& reply_;
     Provider provider_;
     GatewayHost host_;

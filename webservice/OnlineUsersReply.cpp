@@ -8,7 +8,7 @@ namespace ostrel::webservice {
 namespace {
 
 class OnlineUsersGrammar : public XmlReplyGrammar {
-  public:
+public:
     explicit OnlineUsersGrammar(OnlineUsersReply& reply) : reply_(reply) {}
 
     void OnStart(std::string_view element) override {
@@ -37,7 +37,7 @@ class OnlineUsersGrammar : public XmlReplyGrammar {
         }
     }
 
-  private:
+private:
     OnlineUsersReply& reply_;
     BuddyPresence current_;
 };

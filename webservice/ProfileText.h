@@ -11,7 +11,7 @@
 namespace ostrel::webservice {
 
 class ProfileText {
-  public:
+public:
     // The value buffer of a profile read: 256 bytes, so values keep at most 255 characters.
     static constexpr size_t kValueBufferSize = 256;
 
@@ -25,7 +25,7 @@ class ProfileText {
                           std::string_view defaultValue,
                           size_t bufferSize = kValueBufferSize) const;
 
-  private:
+private:
     struct Entry {
         std::string section;  // lower case
         std::string key;      // lower case

@@ -8,7 +8,7 @@ namespace ostrel::webservice {
 namespace {
 
 class ReachabilityGrammar : public XmlReplyGrammar {
-  public:
+public:
     explicit ReachabilityGrammar(ReachabilityReply& reply) : reply_(reply) {}
 
     void OnStart(std::string_view) override {}
@@ -25,7 +25,7 @@ class ReachabilityGrammar : public XmlReplyGrammar {
         }
     }
 
-  private:
+private:
     ReachabilityReply& reply_;
 };
 

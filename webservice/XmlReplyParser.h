@@ -9,7 +9,7 @@
 namespace ostrel::webservice {
 
 class XmlReplyGrammar {
-  public:
+public:
     virtual ~XmlReplyGrammar() = default;
     // An element opened; the text gathered so far has just been dropped.
     virtual void OnStart(std::string_view element) = 0;

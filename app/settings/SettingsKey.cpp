@@ -79,7 +79,7 @@ bool writeAll(int fd, const std::string& content) {
 // Serialises writers of every thread and process: each holder opens the lock file itself, so
 // flock excludes threads of one process as well.
 class FileLock {
-  public:
+public:
     explicit FileLock(const std::string& settingsPath) {
         const std::string lockPath = folderOf(settingsPath) + "/.settings.lock";
         fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -98,7 +98,7 @@ class FileLock {
     FileLock& operator=(const FileLock&) = delete;
     bool held() const { return fd_ >= 0; }
 
-  private:
+private:
     int fd_ = -1;
 };
 

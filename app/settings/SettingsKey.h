@@ -28,7 +28,7 @@ std::string settingsPath();
 // One short-lived instance per access. The read-write form creates the folder and the file
 // (mode 0600: it holds the stored password) on first use.
 class SettingsKey {
-  public:
+public:
     explicit SettingsKey(bool readOnly = false);
     SettingsKey(bool readOnly, std::string path);
     ~SettingsKey() = default;
@@ -49,7 +49,7 @@ class SettingsKey {
 
     long deleteValue(std::string_view name);
 
-  private:
+private:
     std::string path_;
     bool readOnly_ = false;
     bool open_ = false;

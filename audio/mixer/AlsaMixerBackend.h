@@ -15,7 +15,7 @@ struct _snd_mixer_elem;
 namespace ostrel::audio {
 
 class AlsaMixerBackend final : public MixerBackend {
-  public:
+public:
     // Null when the card has no mixer or cannot be opened (no sound card, as in CI).
     static std::unique_ptr<AlsaMixerBackend> open(const std::string& card = "default");
     ~AlsaMixerBackend() override;
@@ -35,7 +35,7 @@ class AlsaMixerBackend final : public MixerBackend {
     std::vector<pollfd> pollDescriptors() override;
     bool handleEvents(std::span<pollfd> polled, std::vector<int>& changed) override;
 
-  private:
+private:
     // Per element: alsa-lib hands this back in the element callback.
     struct Slot {
         AlsaMixerBackend* owner = nullptr;

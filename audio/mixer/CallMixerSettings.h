@@ -12,7 +12,7 @@ namespace ostrel::audio {
 class VolumeControl;
 
 class CallMixerSettings {
-  public:
+public:
     // Below this slider value (getValue / 256) the microphone is raised...
     static constexpr long kQuietLevel = 32;
     // ...to this one (volume 128 * 256 = 32768).
@@ -28,7 +28,7 @@ class CallMixerSettings {
     // The same on the desktop's default card, opened only for this.
     static std::optional<int> applyToDefaultCard(VolumeControl& microphone);
 
-  private:
+private:
     static void muteSweep(MixerBackend& mixer, const std::vector<MixerElementInfo>& elements);
     static void unmuteMicrophoneCapture(MixerBackend& mixer,
                                         const std::vector<MixerElementInfo>& elements);

@@ -15,7 +15,7 @@
 namespace ostrel::audio {
 
 class MemoryMixer : public std::enable_shared_from_this<MemoryMixer> {
-  public:
+public:
     struct Side {
         bool volume = false;
         long minimum = 0;
@@ -60,7 +60,7 @@ class MemoryMixer : public std::enable_shared_from_this<MemoryMixer> {
     // How many writes reached the element (volume, switch or item), by any handle or by name.
     int writeCount(const std::string& name) const;
 
-  private:
+private:
     friend class MemoryMixerBackend;
 
     struct Element {

@@ -10,7 +10,7 @@
 namespace ostrel::audio {
 
 class MemoryMixerBackend final : public MixerBackend {
-  public:
+public:
     MemoryMixerBackend(std::shared_ptr<MemoryMixer> card, int handle);
     ~MemoryMixerBackend() override;
 
@@ -29,7 +29,7 @@ class MemoryMixerBackend final : public MixerBackend {
     std::vector<pollfd> pollDescriptors() override;
     bool handleEvents(std::span<pollfd> polled, std::vector<int>& changed) override;
 
-  private:
+private:
     std::shared_ptr<MemoryMixer> card_;
     int handle_;
 };

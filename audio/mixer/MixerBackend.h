@@ -30,7 +30,7 @@ struct MixerElementInfo {
 // One open handle on a mixer. Element ids are positions in elements(), fixed for the handle's
 // life. A handle is not thread-safe: its owner serialises every call, the event ones included.
 class MixerBackend {
-  public:
+public:
     virtual ~MixerBackend() = default;
 
     virtual std::vector<MixerElementInfo> elements() = 0;

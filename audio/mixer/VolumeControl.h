@@ -19,7 +19,7 @@ namespace ostrel::audio {
 enum class VolumeKind { MicrophoneLevel, WaveOutput, MasterOutput };
 
 class VolumeControl {
-  public:
+public:
     // Runs on the watcher thread with the new getValue(); it must not block on the GUI thread.
     using ChangeCallback = std::function<void(long value, void* context)>;
     static constexpr long kScaleMaximum = 65535;
@@ -58,7 +58,7 @@ class VolumeControl {
     // Microphone kind: the recording source in use, -1 when there is none.
     int sourceIndex() const { return sourceIndex_; }
 
-  private:
+private:
     long toScale(long raw) const;
     long toRaw(long value) const;
     long valueLocked();

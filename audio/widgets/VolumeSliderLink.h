@@ -13,7 +13,7 @@ namespace ostrel::audio {
 
 class VolumeSliderLink : public QObject {
     Q_OBJECT
-  public:
+public:
     // Both must outlive the link. Registers the control's change callback (one link per
     // control) and shows the current value.
     VolumeSliderLink(QAbstractSlider& slider, VolumeControl& control, QObject* parent = nullptr);
@@ -25,11 +25,11 @@ class VolumeSliderLink : public QObject {
     // Moves the slider and sets the volume it stands for, as a user's move would.
     void setPosition(int position);
 
-  signals:
+signals:
     // After every volume this link set, with the value (0..65535).
     void volumeSet(long value);
 
-  private:
+private:
     void showValue(long value);
     void applyPosition();
 

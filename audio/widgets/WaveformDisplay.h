@@ -17,7 +17,7 @@ namespace ostrel::audio {
 
 class WaveformDisplay : public QWidget {
     Q_OBJECT
-  public:
+public:
     static constexpr int kBlockSamples = 1600;
     static constexpr int kTraceCount = 3;
     // Traces 1, 2 and 3: captured voice, played voice, a third signal.
@@ -39,11 +39,11 @@ class WaveformDisplay : public QWidget {
     QString statusText() const { return statusText_; }
     QColor statusColour() const { return statusColour_; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+private:
     void measureIfNeeded();
     void fill(int index, std::span<const int16_t> samples);
 

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class SettingsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("ostrel-settings-" + std::to_string(getpid()) + "-" +

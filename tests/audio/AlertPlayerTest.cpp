@@ -33,7 +33,7 @@ struct OutputRecord {
 
 // Outputs that play at the real pace, as a sound card would, and remember everything.
 class FakeOutputs {
-  public:
+public:
     AlertPlayer::OutputFactory factory() {
         return [this](const AudioFormat& format) -> std::unique_ptr<SampleEndpoint> {
             std::lock_guard lock(mutex_);
@@ -58,9 +58,9 @@ class FakeOutputs {
 
     bool refuse = false;
 
-  private:
+private:
     class Output final : public SampleEndpoint {
-      public:
+    public:
         Output(FakeOutputs& owner, std::shared_ptr<OutputRecord> record)
             : owner_(owner),
               record_(std::move(record)),
@@ -85,7 +85,7 @@ class FakeOutputs {
             record_->drained = drain;
         }
 
-      private:
+    private:
         FakeOutputs& owner_;
         std::shared_ptr<OutputRecord> record_;
         RealTimePacer pacer_;
@@ -97,7 +97,7 @@ class FakeOutputs {
 };
 
 class AlertPlayerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(writeWav(folder.file("click.wav"), click, 8000, 1, kWav16));
         ASSERT_TRUE(writeWav(folder.file("ring.wav"), ring, 8000, 1, kWav16));

@@ -163,7 +163,7 @@ namespace {
 
 // The callback thread of a playback owner: MM_WOM_DONE releases, WM_USER + 2 stops.
 class PlaybackCallback {
-  public:
+public:
     explicit PlaybackCallback(WaveOutDevice& device) : device_(device) {
         thread_ = std::thread([this] {
             sync::ensureMessageQueue();
@@ -195,7 +195,7 @@ class PlaybackCallback {
         thread_.join();
     }
 
-  private:
+private:
     WaveOutDevice& device_;
     std::atomic<sync::ThreadId> id_{0};
     std::atomic<int> completed_{0};
@@ -308,7 +308,7 @@ void setOrClear(const char* name, const char* value) {
 }  // namespace
 
 class AudioSelectionTest : public ::testing::TestWithParam<Environment> {
-  protected:
+protected:
     void TearDown() override {
         unsetenv("OSTREL_AUDIO");
         unsetenv("OSTREL_CAPTURE_FILE");

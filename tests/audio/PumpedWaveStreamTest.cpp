@@ -19,7 +19,7 @@ constexpr size_t kPiece = 320;  // 20 ms at 8000 Hz mono 16-bit
 // Counts what the pump does. Capture fills bytes with a running counter; playback keeps
 // what it is given. With a limit, transfers beyond it wait until the test releases them.
 class ManualEndpoint final : public SampleEndpoint {
-  public:
+public:
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
@@ -59,7 +59,7 @@ class ManualEndpoint final : public SampleEndpoint {
         s_->lastDrain = drain;
     }
 
-  private:
+private:
     std::shared_ptr<State> s_;
 };
 
@@ -74,7 +74,7 @@ struct Buffer {
 };
 
 class PumpedWaveStreamTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         sync::ensureMessageQueue();
         drain();

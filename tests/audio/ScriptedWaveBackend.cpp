@@ -19,7 +19,7 @@ void finish(ScriptedStreamLog& log, WaveHeader* header, uint32_t bytes) {
 }
 
 class ScriptedWaveStream final : public WaveStream {
-  public:
+public:
     explicit ScriptedWaveStream(std::shared_ptr<ScriptedStreamLog> log) : log_(std::move(log)) {}
     ~ScriptedWaveStream() override { log_->destroyed = true; }
 
@@ -67,7 +67,7 @@ class ScriptedWaveStream final : public WaveStream {
         return MMSYSERR_NOERROR;
     }
 
-  private:
+private:
     std::shared_ptr<ScriptedStreamLog> log_;
 };
 

@@ -32,7 +32,7 @@ struct ScriptedStreamLog {
 };
 
 class ScriptedWaveBackend final : public WaveBackend {
-  public:
+public:
     MMRESULT queryResult = MMSYSERR_NOERROR;
     MMRESULT openResult = MMSYSERR_NOERROR;
     std::deque<MMRESULT> openScript;  // results of the next opens, before openResult applies

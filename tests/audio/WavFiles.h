@@ -25,7 +25,7 @@ std::vector<int16_t> pattern(size_t count, int seed = 0);
 
 // A new empty folder under the temporary folder; removed by the destructor.
 class ScratchFolder {
-  public:
+public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -34,7 +34,7 @@ class ScratchFolder {
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

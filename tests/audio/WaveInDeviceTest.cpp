@@ -36,7 +36,7 @@ int drainCompletions(WaveInDevice& device, std::vector<std::vector<uint8_t>>* bl
 }
 
 class WaveInDeviceTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         sync::ensureMessageQueue();
         sync::ThreadMessage m;

@@ -24,7 +24,7 @@ std::vector<uint8_t> block(uint8_t fill) {
 }
 
 class WaveOutDeviceTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         sync::ensureMessageQueue();
         sync::ThreadMessage m;

@@ -14,7 +14,7 @@ using ostrel::desktop::CDelayMessageBox2;
 namespace {
 
 class DelayMessageBoxTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ostrel::test::qtApp();
         CDelayMessageBox2::setTickIntervalForTesting(5);

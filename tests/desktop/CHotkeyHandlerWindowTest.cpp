@@ -70,7 +70,7 @@ struct Hit {
 };
 
 class Hits {
-  public:
+public:
     CHotkeyHandlerWindow::Callback callback() {
         return [this](uint32_t id, void* parameter) {
             std::lock_guard lock(mutex_);
@@ -87,14 +87,14 @@ class Hits {
         return hits_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Hit> hits_;
 };
 
 class HotkeysOnX : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { server_ = new ostrel::test::XvfbServer; }
     static void TearDownTestSuite() {
         delete server_;

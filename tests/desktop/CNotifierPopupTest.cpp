@@ -20,7 +20,7 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace {
 
 class NotifierPopupTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ostrel::test::qtApp();
         CNotifierPopup::setTickIntervalForTesting(1);

@@ -21,7 +21,7 @@ QIcon programIcon() {
 }
 
 class SystemTrayTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { tray.create(&owner, "Click here to Talk", programIcon()); }
     std::vector<TrayCommand> commands(QSignalSpy& spy) {
         std::vector<TrayCommand> result;

@@ -17,7 +17,7 @@ extern char** environ;
 namespace ostrel::test {
 
 class XvfbServer {
-  public:
+public:
     XvfbServer() {
         int fds[2];
         if (::pipe(fds) != 0) {
@@ -81,7 +81,7 @@ class XvfbServer {
         display_.clear();
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     std::string display_;
 };

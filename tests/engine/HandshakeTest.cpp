@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kCalleeGuid = "c0ffee00-1234-4abc-8def-0123456789ab";
 
 class HandshakeTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         engine = std::make_unique<NetCore>(kIdentity, 0, sink, "alice", 6, fastTimings());
     }

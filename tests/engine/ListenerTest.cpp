@@ -19,7 +19,7 @@ using wire::RawPeer;
 namespace {
 
 class ListenerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { makeEngine(RecordingSink::Answer::Leave); }
 
     void makeEngine(RecordingSink::Answer answer) {

@@ -21,7 +21,7 @@ using ostrel::engine::Notification;
 using ostrel::engine::NotificationCode;
 
 class RecordingSink : public ostrel::engine::EngineSink {
-  public:
+public:
     enum class Answer { Leave, Accept, Reject };
 
     explicit RecordingSink(Answer answer = Answer::Leave) : answer_(answer) {}
@@ -162,7 +162,7 @@ class RecordingSink : public ostrel::engine::EngineSink {
         return all_.size();
     }
 
-  private:
+private:
     const Answer answer_;
     std::mutex mutex_;  // guards all_, logs_ and askedNames_
     std::condition_variable changed_;

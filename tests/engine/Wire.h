@@ -120,7 +120,7 @@ struct Packet {
 
 // A UDP socket of the test, bound to `ip` with a system-chosen port.
 class RawPeer {
-  public:
+public:
     explicit RawPeer(const char* ip = "127.0.0.1") {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
@@ -199,7 +199,7 @@ class RawPeer {
         return all;
     }
 
-  private:
+private:
     static long now() {
         timespec t{};
         clock_gettime(CLOCK_MONOTONIC, &t);

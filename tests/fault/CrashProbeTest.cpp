@@ -166,7 +166,7 @@ std::vector<std::vector<std::string>> splitReports(const std::string& text) {
 }
 
 class CrashProbeTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         // Parameterised names hold a "/"; one folder per test, removed whole afterwards.
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();

@@ -54,7 +54,7 @@ std::string hex16(uint64_t v) {
 // Three pages: frames live in the first (read-write), the second is read-only and the third
 // inaccessible, so links can point at each kind of memory above the frames.
 class FakeStack {
-  public:
+public:
     FakeStack() {
         page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
         void* block =
@@ -77,7 +77,7 @@ class FakeStack {
     }
     size_t page() const { return page_; }
 
-  private:
+private:
     char* base_ = nullptr;
     size_t page_ = 0;
 };

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class CrashValuesTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("ostrel-values-" + std::to_string(getpid()) + "-" +

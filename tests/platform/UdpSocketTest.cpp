@@ -27,7 +27,7 @@ TEST(SocketAddress, ResolvesDottedAndNamedHosts) {
 }
 
 class UdpSocketPair : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(a.bind(SocketAddress::loopback(0)));
         ASSERT_TRUE(b.bind(SocketAddress::loopback(0)));

@@ -38,7 +38,7 @@ const std::string kReportText = "first line\r\nsecond line\r\n";
 // Calls `visit` with every visible top-level window every few milliseconds while it lives,
 // nested event loops (message boxes, the send loop) included.
 class WindowWatcher {
-  public:
+public:
     explicit WindowWatcher(std::function<void(QWidget*)> visit) : visit_(std::move(visit)) {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -50,7 +50,7 @@ class WindowWatcher {
         timer_.start(5);
     }
 
-  private:
+private:
     std::function<void(QWidget*)> visit_;
     QTimer timer_;
 };
@@ -62,7 +62,7 @@ struct ShownBox {
 
 // Answers every message box with its first button and remembers what it said.
 class MessageBoxCloser {
-  public:
+public:
     MessageBoxCloser()
         : watcher_([this](QWidget* window) {
               if (auto* box = qobject_cast<QMessageBox*>(window)) {
@@ -72,12 +72,12 @@ class MessageBoxCloser {
           }) {}
     std::vector<ShownBox> boxes;
 
-  private:
+private:
     WindowWatcher watcher_;
 };
 
 class FerruleDlgTest : public ::testing::Test {
-  protected:
+protected:
     ReporterSwitches switches() const {
         ReporterSwitches s;
         s.reportFile = "/unused.RPT";

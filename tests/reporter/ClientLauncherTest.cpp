@@ -17,7 +17,7 @@ using namespace ostrel::reporter::test;
 namespace {
 
 class ClientLauncherTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         marker_ = folder_.Path() + "/started";
         ::setenv("FERRULE_TEST_MARKER", marker_.c_str(), 1);

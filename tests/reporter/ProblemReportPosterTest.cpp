@@ -52,7 +52,7 @@ int closedPort() {
 
 // Accepts connections into its backlog and never answers.
 class SilentListener {
-  public:
+public:
     SilentListener() {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -67,7 +67,7 @@ class SilentListener {
     ~SilentListener() { ::close(fd_); }
     std::string HostText() const { return "127.0.0.1:" + std::to_string(port_); }
 
-  private:
+private:
     int fd_ = -1;
     int port_ = 0;
 };
@@ -89,7 +89,7 @@ std::set<std::string> threadNames() {
 }
 
 class PosterTest : public ::testing::Test {
-  protected:
+protected:
     SendOutcome postAndWait(ProblemReportPoster& poster) {
         EXPECT_TRUE(poster.Start());
         EXPECT_NE(poster.Wait(30000), ostrel::sync::WaitResult::TimedOut);

@@ -23,7 +23,7 @@ struct RecordedPost {
 };
 
 class ReportPageServer {
-  public:
+public:
     ReportPageServer();
     ~ReportPageServer();
 
@@ -41,7 +41,7 @@ class ReportPageServer {
     size_t PostCount() const;
     bool WaitForPosts(size_t count, int timeoutMs) const;
 
-  private:
+private:
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;

@@ -7,14 +7,14 @@
 namespace ostrel::reporter::test {
 
 class TempFolder {
-  public:
+public:
     TempFolder();
     ~TempFolder();
     const std::string& Path() const { return path_; }
     // Writes `content` to `name` in the folder and returns the file's path.
     std::string Write(const std::string& name, const std::string& content) const;
 
-  private:
+private:
     std::string path_;
 };
 

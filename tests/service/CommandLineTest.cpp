@@ -15,7 +15,7 @@ namespace ostrel::service {
 namespace {
 
 class CommandLine : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder_ = test::makeTempFolder();
         db_ = platform::joinPath(folder_, "cli.db");

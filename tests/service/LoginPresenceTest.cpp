@@ -10,7 +10,7 @@ namespace ostrel::service::test {
 namespace {
 
 class Directory : public ServiceFixture {
-  protected:
+protected:
     Directory() { publicHost_ = "talvero.test:8080"; }
 };
 

@@ -11,7 +11,7 @@ namespace ostrel::service::test {
 namespace {
 
 class PageFixture : public ServiceFixture {
-  protected:
+protected:
     httplib::Result get(const std::string& target) {
         httplib::Client client("127.0.0.1", service_->port());
         return client.Get(target.c_str());

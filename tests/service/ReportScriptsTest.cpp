@@ -153,7 +153,7 @@ TEST_F(ServiceFixture, ProblemReportIsStoredAndThanked) {
 
 // A UDP socket on a loopback port, standing in for the client's listening port.
 class UdpListener {
-  public:
+public:
     UdpListener() {
         fd_ = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in address{};
@@ -182,7 +182,7 @@ class UdpListener {
         return out;
     }
 
-  private:
+private:
     int fd_ = -1;
     int port_ = 0;
 };

@@ -21,7 +21,7 @@ std::string makeTempFolder();
 void removeFolder(const std::string& folder);
 
 class ServiceFixture : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -33,7 +33,7 @@ class ServiceFixture : public ::testing::Test {
     void addUser(const std::string& name, const std::string& password);
     void addProvider(int64_t id, const std::string& name);
 
-  public:
+public:
     // The bodies field by field as the client builds them.
     static std::string loginBody(const std::string& user, const std::string& password,
                                  const std::string& guid, int mode, const std::string& address,
@@ -46,7 +46,7 @@ class ServiceFixture : public ::testing::Test {
     static std::string onlineBody(const std::string& user, const std::string& password,
                                   const std::vector<std::string>& buddies);
 
-  protected:
+protected:
     // Logs in over HTTP and expects success.
     void login(const std::string& user, const std::string& password, const std::string& guid,
                int mode = 0, const std::string& address = "203.0.113.10", int port = 1720);

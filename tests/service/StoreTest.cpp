@@ -19,7 +19,7 @@ namespace ostrel::service {
 namespace {
 
 class StoreTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder_ = test::makeTempFolder();
         ASSERT_FALSE(folder_.empty());

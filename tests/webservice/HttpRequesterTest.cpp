@@ -56,7 +56,7 @@ size_t headerCount(const ReceivedRequest& request, const std::string& name) {
 }
 
 class HttpRequesterTest : public ::testing::Test {
-  protected:
+protected:
     ScopedConfigDir config_;  // proxy settings come from here, never from the user's store
 };
 

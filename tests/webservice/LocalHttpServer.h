@@ -22,7 +22,7 @@ struct ReceivedRequest {
 
 // Answers every POST with whatever the handler returns (default: "OK" with status 200).
 class LocalHttpServer {
-  public:
+public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     explicit LocalHttpServer(Handler handler = {});
@@ -33,7 +33,7 @@ class LocalHttpServer {
     std::vector<ReceivedRequest> Requests() const;
     ReceivedRequest LastRequest() const;
 
-  private:
+private:
     httplib::Server server_;
     Handler handler_;
     int port_ = 0;

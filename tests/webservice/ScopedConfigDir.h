@@ -9,12 +9,12 @@ namespace ostrel::webservice::test {
 
 // Points the settings store at a fresh folder for one test and removes it afterwards.
 class ScopedConfigDir {
-  public:
+public:
     ScopedConfigDir();
     ~ScopedConfigDir();
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     std::string path_;
 };
 

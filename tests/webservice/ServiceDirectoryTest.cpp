@@ -69,7 +69,7 @@ bool profileFileNearby() {
 }
 
 class ServiceDirectoryTest : public ::testing::Test {
-  protected:
+protected:
     void serve(std::string text, int status = 200) {
         server_ = std::make_unique<LocalHttpServer>(
             [text, status](const httplib::Request&, httplib::Response& response) {

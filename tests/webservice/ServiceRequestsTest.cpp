@@ -20,7 +20,7 @@ constexpr const char* kGuidEncoded = "0a1b2c3d%2D0000%2D4000%2D8000%2D00000000ab
 
 // Builds each body, posts it to a loopback service and returns what arrived there.
 class WireTest : public ::testing::Test {
-  protected:
+protected:
     std::string sent(const std::string& body) {
         std::string reply;
         EXPECT_TRUE(requester_.Post(server_.HostText(), "ostrel\\script.asp", body, reply));

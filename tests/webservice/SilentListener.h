@@ -13,7 +13,7 @@ namespace ostrel::webservice::test {
 
 // A TCP listener on 127.0.0.1 that accepts connections and never sends a byte.
 class SilentListener {
-  public:
+public:
     SilentListener();
     ~SilentListener();
 
@@ -22,7 +22,7 @@ class SilentListener {
     // True when the peer of every accepted connection has closed it within `ms`.
     bool AllPeersClosedWithin(int ms);
 
-  private:
+private:
     void run();
 
     int listenFd_ = -1;

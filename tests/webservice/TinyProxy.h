@@ -14,7 +14,7 @@ namespace ostrel::webservice::test {
 // An HTTP proxy stand-in: it reads one request per connection, records its request line,
 // and answers "via proxy" itself instead of forwarding.
 class TinyProxy {
-  public:
+public:
     // Listens on `address`:`port`; port 0 picks a free one. Check Ok() afterwards.
     TinyProxy(const std::string& address, int port);
     ~TinyProxy();
@@ -23,7 +23,7 @@ class TinyProxy {
     int Port() const { return port_; }
     std::vector<std::string> RequestLines() const;
 
-  private:
+private:
     void run();
 
     int listenFd_ = -1;

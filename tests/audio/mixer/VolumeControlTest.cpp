@@ -256,7 +256,7 @@ TEST(VolumeControl, ALineWithoutASwitchIsAlwaysOn) {
 // --- change notifications ------------------------------------------------------------------
 
 class Notifications {
-  public:
+public:
     VolumeControl::ChangeCallback callback() {
         return [this](long value, void* context) {
             std::lock_guard lock(mutex_);
@@ -283,7 +283,7 @@ class Notifications {
         return threads_.back();
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<long> values_;
