@@ -161,7 +161,7 @@ void BridgeCall::advance(uint32_t now) {
     }
     if (now - lastHeard_ >= settings_.silenceLimitMs) {
         output_.event("dropped " + who_ + ": silent for " +
-                      std::to_string(settings_.silenceLimitMs / 1000) + " s");
+                      std::to_string(settings_.silenceLimitMs) + " ms");
         send(engine::buildEmpty(engine::MSG_HANGUP));
         state_ = State::Ended;
     }
