@@ -32,11 +32,10 @@ Bridge::Bridge(BridgeSettings settings, EventSink& events)
 
 void Bridge::handle(const MessageView& message, const SocketAddress& from) {
     const uint32_t now = platform::tickCount();
-    // Probes and who-are-you are answered to anyone, as a listening port does.
+    // Probes are answered to anyone, as a listening port does: the answer is no larger than
+    // the probe, so a forged sender gains nothing from it.
     if (message.code() == engine::MSG_R_U_THERE) {
         send(from, engine::buildProbeAnswer(message));
-    } else if (message.code() == engine::MSG_WHO_RU) {
-        send(from, engine::buildWhoAreYouReply(settings_.userName));
     }
     auto found = calls_.find(keyOf(from));
     if (found != calls_.end() && found->second->isOver()) {

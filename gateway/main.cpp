@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A reader of the event lines that goes away must not end the calls in progress.
+    signal(SIGPIPE, SIG_IGN);
 
     StreamEventSink events(std::cout);
     Bridge bridge(options->bridge, events);

@@ -23,6 +23,10 @@ struct DigitScript {
     std::vector<DigitStep> steps;
 };
 
+void PrintTo(const DigitScript& script, std::ostream* os) {
+    *os << script.name;
+}
+
 std::string digitsFor(uint32_t sequence) {
     return std::to_string(sequence) + "#";
 }

@@ -114,7 +114,7 @@ TEST_F(BridgeVoiceTest, EchoReturnsTheCallersVoiceAndSilenceBeforeIt) {
 TEST_F(BridgeVoiceTest, EchoSkipsRepeatedAndLatePackets) {
     auto settings = fastBridge();
     settings.voice = ostrel::gateway::VoiceMode::Echo;
-    settings.voiceIntervalMs = 1000;  // the queue fills faster than it drains
+    settings.voiceIntervalMs = 500;  // the queue fills faster than it drains
     startBridge(settings);
     RawPeer caller;
     ASSERT_TRUE(connect(caller));
@@ -133,7 +133,7 @@ TEST_F(BridgeVoiceTest, EchoSkipsRepeatedAndLatePackets) {
     SessionMessage late = loud;
     late.putU32(332, 3);
     send(caller, late);
-    const auto voice = voicePackets(caller, 2300);
+    const auto voice = voicePackets(caller, 1250);
     size_t loudBlocks = 0;
     for (const auto& p : voice) {
         loudBlocks += rms(decode(*decoder, p)) > 1000.0 ? 1 : 0;
