@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <thread>
 
 #include "GatewayPeer.h"
@@ -92,9 +91,9 @@ TEST_F(BridgeDigitsTest, DigitLineCarriesTheTimeSinceConnect) {
     const uint32_t upper = ostrel::platform::tickCount() - accepted;
     const auto line = events.waitFor("digits ");
     ASSERT_TRUE(line);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(*line, m, std::regex("digits 5551234 at ([0-9]+) ms"))) << *line;
-    const uint32_t ms = static_cast<uint32_t>(std::stoul(m[1]));
+    const auto at = numberIn(*line, "digits 5551234 at ", " ms");
+    ASSERT_TRUE(at) << *line;
+    const uint32_t ms = *at;
     EXPECT_GE(ms, 290u);
     EXPECT_LE(ms, upper + 5u);
 }

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <regex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,8 +46,33 @@ bool eventually(Condition condition, int ms = 1000) {
 
 // Lower-case 8-4-4-4-12 hexadecimal, as every conference GUID is written.
 inline bool isGuidText(const std::string& s) {
-    static const std::regex guid("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$");
-    return std::regex_match(s, guid);
+    if (s.size() != 36) {
+        return false;
+    }
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const char c = s[i];
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+        if (dash ? c != '-' : !hex) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The number N when `line` is exactly `before` + N (decimal digits) + `after`.
+inline std::optional<uint32_t> numberIn(const std::string& line, const std::string& before,
+                                        const std::string& after) {
+    if (line.size() <= before.size() + after.size() || line.compare(0, before.size(), before) ||
+        line.compare(line.size() - after.size(), after.size(), after)) {
+        return std::nullopt;
+    }
+    const std::string digits =
+        line.substr(before.size(), line.size() - before.size() - after.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(std::stoul(digits));
 }
 
 inline constexpr const char* kGatewayIdentity = "9a8b7c6d-0000-4000-8000-0000000000aa";

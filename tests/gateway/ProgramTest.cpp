@@ -2,7 +2,6 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 
 #include "GatewayPeer.h"
@@ -66,15 +65,17 @@ TEST(ProgramTest, AnswersLookupsAndStopsAfterItsSeconds) {
         "--lookup-port 0 --bridge-port 0 --seconds 2 --advertise gw.test:4321 --voice echo");
     const auto first = gateway.line();
     ASSERT_TRUE(first);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(
-        *first, m,
-        std::regex("listening lookup=([0-9]+) bridge=([0-9]+) advertise=gw.test:4321 voice=echo")))
+    // "listening lookup=N bridge=M advertise=gw.test:4321 voice=echo"
+    const std::string prefix = "listening lookup=";
+    const size_t space = first->find(' ', prefix.size());
+    ASSERT_NE(space, std::string::npos) << *first;
+    const auto lookupPort = numberIn(first->substr(0, space), prefix, "");
+    ASSERT_TRUE(lookupPort) << *first;
+    EXPECT_TRUE(numberIn(first->substr(space + 1), "bridge=", " advertise=gw.test:4321 voice=echo"))
         << *first;
-    const auto lookupPort = static_cast<uint16_t>(std::stoul(m[1]));
 
     wire::RawPeer client;
-    sendMessage(client, lookupPort, ostrel::engine::buildGatewayLookup());
+    sendMessage(client, static_cast<uint16_t>(*lookupPort), ostrel::engine::buildGatewayLookup());
     auto reply = client.receiveCode(24, 1000);
     ASSERT_TRUE(reply);
     EXPECT_EQ(wire::text(reply->bytes, 13 + 1, 128), "gw.test");
