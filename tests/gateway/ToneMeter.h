@@ -1,0 +1,47 @@
+// Measures tones in test audio: the Goertzel power of one frequency, and which of several
+// candidate frequencies is strongest. An independent check of what a tone generator or an
+// echo sent, computed from the samples alone.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <span>
+#include <vector>
+
+namespace gatewaytest {
+
+inline double tonePower(std::span<const int16_t> samples, double hz, double rate = 8000.0) {
+    const double w = 2.0 * std::numbers::pi * hz / rate;
+    const double coefficient = 2.0 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (int16_t x : samples) {
+        const double s0 = x + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+}
+
+inline double rms(std::span<const int16_t> samples) {
+    double sum = 0;
+    for (int16_t x : samples) {
+        sum += static_cast<double>(x) * x;
+    }
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+// The candidate with the most power.
+inline double strongest(std::span<const int16_t> samples, const std::vector<double>& candidates) {
+    double best = 0, bestPower = -1;
+    for (double hz : candidates) {
+        const double p = tonePower(samples, hz);
+        if (p > bestPower) {
+            bestPower = p;
+            best = hz;
+        }
+    }
+    return best;
+}
+
+}  // namespace gatewaytest
