@@ -12,10 +12,6 @@
 
 using ostrel::desktop::CNotifierPopup;
 
-// Font lookups keep a cache that fontconfig never frees; not ours to chase.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
 
 namespace {
 

@@ -44,9 +44,3 @@ ReceivedRequest LocalHttpServer::LastRequest() const {
 
 }  // namespace ostrel::webservice::test
 
-// The packaged cpp-httplib is a shared library built without ThreadSanitizer, so the hand-off
-// between its listening thread and its worker pool is invisible to it and shows up as races
-// inside that library alone. Our own code stays fully checked.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libcpp-httplib.so\n";
-}

@@ -11,13 +11,6 @@
 using namespace ostrel::audio;
 using namespace ostrel::audio::test;
 
-// Qt's libraries are not built for ThreadSanitizer, so the hand-over of a queued call from the
-// watcher thread to the GUI thread happens out of its sight; that hand-over is Qt's to get right.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:qobjectdefs_impl.h\n"
-           "race:QMetaObject::invokeMethodImpl\n"
-           "race:QCoreApplicationPrivate::sendPostedEvents\n";
-}
 
 namespace {
 
