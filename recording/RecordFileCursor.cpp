@@ -96,6 +96,15 @@ bool RecordFileCursor::next() {
     return true;
 }
 
+bool RecordFileCursor::nextFrom(const uint8_t* record) {
+    SemLock hold(lock_);
+    if (base_ == nullptr || base_ + offset_ != record || offset_ >= size_) {
+        return false;
+    }
+    offset_ = offset_ + recordSize_ > size_ ? size_ : offset_ + recordSize_;
+    return true;
+}
+
 bool RecordFileCursor::prev() {
     SemLock hold(lock_);
     if (offset_ < recordSize_) {

@@ -42,6 +42,9 @@ public:
     // One record on while the cursor is at or before the last byte, never past the end; false
     // only when the cursor already stands at the end.
     bool next();
+    // `next`, but only while the cursor still stands on `record`: a seek from another thread
+    // since `record` was read wins over the step.
+    bool nextFrom(const uint8_t* record);
     // One record back if that stays at or after the base.
     bool prev();
     // To record i when it lies wholly inside the file; else false and the cursor stays.

@@ -153,7 +153,7 @@ void RecordingPlayer::fill() {
         if (!device_.write(pcm)) {
             break;
         }
-        cursor_.next();
+        cursor_.nextFrom(block);
     }
 }
 
