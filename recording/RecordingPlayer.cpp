@@ -39,20 +39,20 @@ bool RecordingPlayer::start() {
     if (!playable_ || playerThread_ || !codec_) {
         return false;
     }
-    bool rewound = false;
     if (!cursor_.next()) {
         cursor_.rewind();
-        rewound = true;
     } else {
         cursor_.prev();
     }
+    // Also true after a stop, which rewinds while the slider still shows where it ended.
+    const bool fromStart = cursor_.offset() == 0;
     playerThread_ = std::make_unique<sync::CWorkerThread>([this](void*) { return runPlayer(); },
                                                           nullptr, "Player thread for OstrelDlg");
     // Waits only for the thread's queue, so that a pause right away reaches it.
     if (!playerThread_->Start(true)) {
         playerThread_.reset();
     }
-    return rewound;
+    return fromStart;
 }
 
 void RecordingPlayer::pause() {

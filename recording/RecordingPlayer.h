@@ -53,9 +53,9 @@ public:
     bool isPlayable() const { return playable_; }
     bool isPlaying() const { return playerThread_ != nullptr; }
 
-    // Starts the threads; at the end of the file it first goes back to the start, and then
-    // returns true (the slider goes to 0). Nothing happens without a playable file or while
-    // playing.
+    // Starts the threads; at the end of the file it first goes back to the start. True when
+    // the playback begins at the start (the slider goes to 0). Nothing happens without a playable
+    // file or while playing.
     bool start();
     // Ends the threads; the cursor stays past the blocks that were queued.
     void pause();
