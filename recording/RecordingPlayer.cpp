@@ -91,6 +91,7 @@ uint32_t RecordingPlayer::runPlayer() {
     const bool slaveRuns = slaveThread_->Start(true);
 
     bool first = true;
+    bool finished = false;
     sync::ThreadMessage message;
     while (sync::getMessage(message)) {
         if (message.message == kPlayerStopMessage) {
@@ -109,6 +110,10 @@ uint32_t RecordingPlayer::runPlayer() {
                                           header->bufferLength / 2));
         }
         device_.releaseOldest();
+        if (!finished && cursor_.offset() >= cursor_.size() && device_.queuedCount() == 0) {
+            finished = true;
+            events_.finished();
+        }
         if (slaveRuns) {
             sync::postThreadMessage(slaveThread_->GetThreadId(), kPlayerRefillMessage);
         }

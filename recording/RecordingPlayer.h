@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "audio/SpeechCodec.h"
 #include "audio/WaveBackend.h"
@@ -15,6 +16,9 @@
 #include "sync/CWorkerThread.h"
 
 namespace ostrel::recording {
+
+inline constexpr std::string_view kOpenFailedText = "Failed to open the file";
+inline constexpr std::string_view kCorruptedText = "The file is corrupted.";
 
 // Thread messages of the two player threads.
 inline constexpr uint32_t kPlayerStopMessage = 0x47B;
@@ -30,6 +34,9 @@ public:
     virtual void firstBlockPlayed() = 0;
     // Player thread: the samples of a finished buffer, valid only during the call.
     virtual void blockPlayed(std::span<const int16_t> samples) = 0;
+    // Player thread, once per run: the last block of the file has been heard. Progress
+    // reaches 100 when the last block is queued, up to 800 ms earlier.
+    virtual void finished() = 0;
 };
 
 class RecordingPlayer {

@@ -183,9 +183,9 @@ void RecordPlayGroup::loadRecording(const QString& path) {
     const RecordingPlayer::OpenResult result = player_->open(path.toLocal8Bit().toStdString());
     resetControls();
     if (result == RecordingPlayer::OpenResult::Failed) {
-        host_.showMessage(QString::fromLatin1(kOpenFailedText));
+        host_.showMessage(QString::fromLatin1(kOpenFailedText.data(), kOpenFailedText.size()));
     } else if (result == RecordingPlayer::OpenResult::Corrupted) {
-        host_.showMessage(QString::fromLatin1(kCorruptedText));
+        host_.showMessage(QString::fromLatin1(kCorruptedText.data(), kCorruptedText.size()));
     }
 }
 
@@ -226,10 +226,11 @@ void RecordPlayGroup::seekToSlider() {
 
 void RecordPlayGroup::showProgress(int percent) {
     slider_->setValue(percent);
-    if (percent == 100) {
-        stopPlayback();
-        slider_->setValue(100);
-    }
+}
+
+void RecordPlayGroup::playbackFinished() {
+    stopPlayback();
+    slider_->setValue(100);
 }
 
 void RecordPlayGroup::progress(unsigned percent) {
@@ -239,6 +240,18 @@ void RecordPlayGroup::progress(unsigned percent) {
         [this, run, percent] {
             if (run == run_.load() && player_->isPlaying()) {
                 showProgress(static_cast<int>(percent));
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void RecordPlayGroup::finished() {
+    const unsigned run = run_.load();
+    QMetaObject::invokeMethod(
+        this,
+        [this, run] {
+            if (run == run_.load() && player_->isPlaying()) {
+                playbackFinished();
             }
         },
         Qt::QueuedConnection);

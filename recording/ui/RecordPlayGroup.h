@@ -23,8 +23,6 @@ namespace ostrel::recording::ui {
 inline constexpr const char* kChooseFolderText =
     "Please select a recordings directory. Also confirm the drive has enough amout of free "
     "space.(Atleast 100MB)\n The Settings dialog will be opened for you now.";
-inline constexpr const char* kOpenFailedText = "Failed to open the file";
-inline constexpr const char* kCorruptedText = "The file is corrupted.";
 
 class RecordPlayGroup : public QGroupBox, private PlayerEvents {
     Q_OBJECT
@@ -54,8 +52,10 @@ public:
     void startPlayback();
     void pausePlayback();
     void stopPlayback();
-    // Playback progress in per cent; at 100 the playback stops with the slider at 100.
+    // Playback progress in per cent, on the slider.
     void showProgress(int percent);
+    // The last block was heard: stopped, with the slider at 100.
+    void playbackFinished();
 
     QPushButton* recButton() const { return rec_; }
     QPushButton* playButton() const { return play_; }
@@ -77,6 +77,7 @@ private:
     void progress(unsigned percent) override;
     void firstBlockPlayed() override;
     void blockPlayed(std::span<const int16_t> samples) override;
+    void finished() override;
 
     RecordPlayHost& host_;
     QPushButton* rec_ = nullptr;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/FileBackend.h"
+#include "recording/PlayRecording.h"
 #include "recording/RecordingFormat.h"
 #include "tests/audio/WavFiles.h"
 #include "tests/recording/RecordingTestFiles.h"
@@ -29,6 +30,11 @@ public:
     void firstBlockPlayed() override {
         std::lock_guard lock(mutex_);
         ++firstBlocks_;
+    }
+    void finished() override {
+        std::lock_guard lock(mutex_);
+        ++finished_;
+        changed_.notify_all();
     }
     void blockPlayed(std::span<const int16_t> samples) override {
         std::lock_guard lock(mutex_);
@@ -54,6 +60,15 @@ public:
         std::lock_guard lock(mutex_);
         return played_;
     }
+    bool waitFinished(int timeoutMs = 5000) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return finished_ > 0; });
+    }
+    int finishedCount() {
+        std::lock_guard lock(mutex_);
+        return finished_;
+    }
     int firstBlocks() {
         std::lock_guard lock(mutex_);
         return firstBlocks_;
@@ -65,6 +80,7 @@ private:
     std::vector<unsigned> progress_;
     std::vector<int> played_;
     int firstBlocks_ = 0;
+    int finished_ = 0;
 };
 
 class PlayerTest : public ::testing::Test {
@@ -95,6 +111,7 @@ TEST_F(PlayerTest, OneBlockFilePlaysOnceAndReports100) {
     EXPECT_EQ(events.progress(), std::vector<unsigned>{100});
     EXPECT_EQ(backend.queuedBlocks(), std::vector<int>{0});
     EXPECT_EQ(events.firstBlocks(), 1);
+    EXPECT_TRUE(events.waitFinished());
     player.stop();
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(player.cursor().offset(), 0u);
@@ -114,7 +131,13 @@ TEST_F(PlayerTest, TenBlocksQueueFourAheadAndReportFromFiftyToHundred) {
     }
     EXPECT_EQ(events.progress(), (std::vector<unsigned>{50, 60, 70, 80, 90, 100}));
     EXPECT_EQ(backend.queuedBlocks(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(events.played(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    // The last four are still to be heard; the end comes with the last of them.
+    EXPECT_EQ(events.finishedCount(), 0);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(backend.completeNext());
+    }
+    ASSERT_TRUE(events.waitFinished());
+    EXPECT_EQ(events.played(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     player.stop();
 }
 
@@ -211,31 +234,41 @@ TEST_F(PlayerTest, DeviceThatDoesNotOpenHangsSilentUntilStopped) {
     EXPECT_EQ(events.firstBlocks(), 0);
 }
 
-// Through the file backend at the real pace: what reaches the "speaker" is the recording.
-TEST(PlayerThroughFiles, PlayedSoundHoldsTheBlocksInOrder) {
+// Through the file backend at the real pace: what reaches the "speaker" is the whole
+// recording, to its last block.
+TEST(PlayWithoutWindows, PlayedSoundHoldsEveryBlockInOrder) {
     ScratchFolder scratch;
     const std::string recording = scratch.file("tones.vrec");
     const std::string speaker = scratch.file("speaker.wav");
     ASSERT_TRUE(testing::writeToneRecording(recording, 8));
     audio::FileBackend backend("", speaker);
-    Events events;
-    {
-        RecordingPlayer player(backend, events);
-        ASSERT_EQ(player.open(recording), RecordingPlayer::OpenResult::Opened);
-        player.start();
-        ASSERT_TRUE(events.waitProgress(100));
-        player.stop();
-    }
+    const PlayOutcome outcome = playRecording(recording, backend);
+    EXPECT_EQ(outcome.result, PlayOutcome::Played);
+    EXPECT_EQ(outcome.blocksHeard, 8u);
     const auto played = audio::testing::readWav(speaker);
     ASSERT_EQ(played.sampleRate, 8000);
-    // Blocks 0 to 3 were heard before the last one was queued; the rest may be cut off.
-    ASSERT_GE(played.samples.size(), 4u * kBlockSamples);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(played.samples.size(), 8u * kBlockSamples);
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(testing::identifyBlock(played.samples.data() + i * kBlockSamples, kBlockSamples),
                   i)
             << "block " << i;
     }
-    EXPECT_EQ(events.firstBlocks(), 1);
+}
+
+TEST(PlayWithoutWindows, BadFilesAndSilentDevicesAreReported) {
+    ScratchFolder scratch;
+    ManualPlaybackBackend backend;
+    EXPECT_EQ(playRecording(scratch.file("none.vrec"), backend).result, PlayOutcome::OpenFailed);
+    EXPECT_EQ(playOutcomeText(PlayOutcome::OpenFailed), "Failed to open the file");
+    ASSERT_TRUE(testing::writeBytes(scratch.file("odd.vrec"), 331));
+    EXPECT_EQ(playRecording(scratch.file("odd.vrec"), backend).result, PlayOutcome::Corrupted);
+    EXPECT_EQ(playOutcomeText(PlayOutcome::Corrupted), "The file is corrupted.");
+    // Buffers that are queued but never finish.
+    ASSERT_TRUE(testing::writeToneRecording(scratch.file("tones.vrec"), 3));
+    const PlayOutcome stalled = playRecording(scratch.file("tones.vrec"), backend, 300);
+    EXPECT_EQ(stalled.result, PlayOutcome::Stalled);
+    EXPECT_EQ(stalled.blocksHeard, 0u);
+    EXPECT_EQ(backend.queuedBlocks(), (std::vector<int>{0, 1, 2}));
 }
 
 }  // namespace

@@ -128,7 +128,13 @@ TEST_F(RecordPlayGroupTest, PlaybackMovesTheSliderAndStopsAt100) {
     for (int i = 0; i < 5; ++i) {
         hearOne();
     }
-    EXPECT_FALSE(group.player().isPlaying());
+    // All queued: the slider is at the end while the last four blocks are heard.
+    EXPECT_EQ(group.slider()->value(), 100);
+    EXPECT_TRUE(group.player().isPlaying());
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(backend.completeNext());
+    }
+    ASSERT_TRUE(test::processEventsUntil([&] { return !group.player().isPlaying(); }));
     EXPECT_EQ(group.slider()->value(), 100);
     EXPECT_TRUE(group.playButton()->isEnabled());
     EXPECT_FALSE(group.playButton()->isHidden());
