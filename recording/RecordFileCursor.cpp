@@ -23,9 +23,11 @@ bool RecordFileCursor::open(const std::string& path, uint32_t recordSize) {
     }
     // Read and write, as the lock is meant for a file we may own; a read-only file (a copy
     // from a CD, a shared folder) still plays.
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // Non-blocking, so that a pipe given as the file fails at once instead of waiting for a
+    // writer; regular files ignore the flag.
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     }
     if (fd < 0) {
         return false;

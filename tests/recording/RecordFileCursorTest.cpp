@@ -19,6 +19,9 @@ TEST(RecordFileCursor, OpensOnlyFilesThatCanBeMapped) {
     ASSERT_TRUE(testing::writeBytes(scratch.file("empty.vrec"), 0));
     EXPECT_FALSE(cursor.open(scratch.file("empty.vrec"), kCodedBlockBytes));
     EXPECT_FALSE(cursor.open(scratch.path(), kCodedBlockBytes));
+    // A pipe we may only read must not hang the window waiting for a writer.
+    ASSERT_EQ(::mkfifo(scratch.file("pipe.vrec").c_str(), 0400), 0);
+    EXPECT_FALSE(cursor.open(scratch.file("pipe.vrec"), kCodedBlockBytes));
     EXPECT_FALSE(cursor.isOpen());
 
     ASSERT_TRUE(testing::writeBytes(scratch.file("odd.vrec"), 331, 7));
