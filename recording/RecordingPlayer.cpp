@@ -46,6 +46,7 @@ bool RecordingPlayer::start() {
     }
     // Also true after a stop, which rewinds while the slider still shows where it ended.
     const bool fromStart = cursor_.offset() == 0;
+    finishedReported_.store(false);
     playerThread_ = std::make_unique<sync::CWorkerThread>([this](void*) { return runPlayer(); },
                                                           nullptr, "Player thread for OstrelDlg");
     // Waits only for the thread's queue, so that a pause right away reaches it.
@@ -91,7 +92,6 @@ uint32_t RecordingPlayer::runPlayer() {
     const bool slaveRuns = slaveThread_->Start(true);
 
     bool first = true;
-    bool finished = false;
     sync::ThreadMessage message;
     while (sync::getMessage(message)) {
         if (message.message == kPlayerStopMessage) {
@@ -110,10 +110,7 @@ uint32_t RecordingPlayer::runPlayer() {
                                           header->bufferLength / 2));
         }
         device_.releaseOldest();
-        if (!finished && cursor_.offset() >= cursor_.size() && device_.queuedCount() == 0) {
-            finished = true;
-            events_.finished();
-        }
+        reportIfFinished();
         if (slaveRuns) {
             sync::postThreadMessage(slaveThread_->GetThreadId(), kPlayerRefillMessage);
         }
@@ -141,6 +138,8 @@ uint32_t RecordingPlayer::runSlave() {
         if (message.message == kPlayerRefillMessage) {
             fill();
             events_.progress(percentDone());
+            // The last completion may have come before this thread stepped past the last block.
+            reportIfFinished();
         }
     }
     return 0;
@@ -159,6 +158,13 @@ void RecordingPlayer::fill() {
             break;
         }
         cursor_.nextFrom(block);
+    }
+}
+
+void RecordingPlayer::reportIfFinished() {
+    if (cursor_.offset() >= cursor_.size() && device_.queuedCount() == 0 &&
+        !finishedReported_.exchange(true)) {
+        events_.finished();
     }
 }
 

@@ -3,6 +3,7 @@
 // The main window's thread calls every public operation; the events come from the two threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -78,12 +79,15 @@ private:
     uint32_t runSlave();
     void fill();
     unsigned percentDone() const;
+    // Either thread: tells the end once, when the cursor is at the end and nothing is queued.
+    void reportIfFinished();
 
     PlayerEvents& events_;
     RecordFileCursor cursor_;
     std::unique_ptr<audio::SpeechCodec> codec_;  // used by the slave thread only
     audio::WaveOutDevice device_;
     bool playable_ = false;
+    std::atomic<bool> finishedReported_{false};
     std::unique_ptr<sync::CWorkerThread> playerThread_;
     std::unique_ptr<sync::CWorkerThread> slaveThread_;  // made and ended by the player thread
 };

@@ -188,8 +188,13 @@ TEST_F(PlayerTest, SeekDuringPlaybackTakesEffectAtTheNextRefill) {
     ASSERT_TRUE(backend.waitQueuedTotal(4));
     player.seekToPercent(90);
     completeAndWait();
-    EXPECT_EQ(backend.queuedBlocks().back(), 9) << ::testing::PrintToString(backend.queuedBlocks())
-                                                << ::testing::PrintToString(events.progress());
+    completeAndWait();
+    // Block 4 may have been decoded before the seek and still go out; 5 to 8 never do.
+    const std::vector<int> queued = backend.queuedBlocks();
+    EXPECT_EQ(queued.back(), 9);
+    for (int b : queued) {
+        EXPECT_TRUE(b <= 4 || b == 9) << b;
+    }
     EXPECT_EQ(events.progress().back(), 100u);
     player.stop();
 }
