@@ -25,7 +25,7 @@ protected:
     void makeEngine(RecordingSink::Answer answer) {
         engine.reset();
         sink = std::make_unique<RecordingSink>(answer);
-        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings());
+        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings(), &silentAudio());
         ASSERT_TRUE(engine->isListening());
         port = engine->listeningPort();
     }
@@ -509,7 +509,7 @@ TEST_F(ListenerTest, HangUpOfTheLastPeerEndsTheCall) {
 
 TEST(ListenerLifecycle, StopRightAfterConstructionIsQuickAndSilent) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice");  // product timings: one-second receive wait
+    NetCore engine(kIdentity, 0, sink, "alice", 6, ostrel::engine::EngineTimings{}, &silentAudio());  // product timings: one-second receive wait
     ASSERT_TRUE(engine.isListening());
     const uint32_t start = ostrel::platform::tickCount();
     engine.stop();
@@ -523,7 +523,7 @@ TEST(ListenerLifecycle, StopRightAfterConstructionIsQuickAndSilent) {
 TEST(ListenerLifecycle, PortInUseMeansNoListenerAndNotificationEight) {
     RawPeer occupier("0.0.0.0");
     RecordingSink sink;
-    NetCore engine(kIdentity, occupier.port(), sink, "alice", 6, fastTimings());
+    NetCore engine(kIdentity, occupier.port(), sink, "alice", 6, fastTimings(), &silentAudio());
     EXPECT_FALSE(engine.isListening());
     EXPECT_EQ(sink.count(NotificationCode::ListenerBindFailed), 1u);
     EXPECT_TRUE(sink.logged("Server Bind error"));
@@ -532,7 +532,7 @@ TEST(ListenerLifecycle, PortInUseMeansNoListenerAndNotificationEight) {
 
 TEST(ListenerLifecycle, SecondStartFailsWhileRunning) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice", 6, fastTimings());
+    NetCore engine(kIdentity, 0, sink, "alice", 6, fastTimings(), &silentAudio());
     ASSERT_TRUE(engine.isListening());
     EXPECT_FALSE(engine.startServer());
     EXPECT_TRUE(sink.logged("Server already running"));

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/FileBackend.h"
 #include "engine/EngineSink.h"
 #include "engine/EngineTimings.h"
 
@@ -180,6 +181,13 @@ inline ostrel::engine::EngineTimings fastTimings() {
     t.busyPauseMs = 50;
     t.requestThreadPollMs = 10;
     return t;
+}
+
+// Audio for engines whose sound does not matter: silence in, played blocks dropped, at the
+// real pace, without a sound card.
+inline ostrel::audio::WaveBackend& silentAudio() {
+    static ostrel::audio::FileBackend backend("", "");
+    return backend;
 }
 
 inline constexpr const char* kIdentity = "5d9f3c1e-7a2b-4c8d-9e0f-112233445566";
