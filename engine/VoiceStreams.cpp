@@ -31,9 +31,11 @@ constexpr uint32_t kChannels = 1;
 constexpr uint32_t kBits = 16;
 // Pacing of the receive-play thread: a pass about every 100 ms in a two-party call, so the
 // mixer runs twice per 200 ms block and a block never waits long in a queue. In a conference
-// the capture clock drives the mixer and the pass only waits for datagrams.
+// the capture clock drives the mixer and the pass only waits for datagrams; that wait is
+// held under the session list's read lock, so it is kept as short as a two-party pass: a
+// three-second wait would hold a joining peer, a hang-up or Stop for up to three seconds.
 constexpr uint32_t kPassPeriodMs = 100;
-constexpr uint32_t kConferenceWaitMs = 3000;
+constexpr uint32_t kConferenceWaitMs = kPassPeriodMs;
 constexpr uint32_t kRetryPostMs = 100;
 
 void sleepMs(uint32_t ms) {

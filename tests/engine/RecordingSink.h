@@ -130,13 +130,15 @@ public:
         return n;
     }
 
-    // Codes in order, without the byte counters that every send produces.
+    // Codes in order, without the byte counters that every send produces and the blocks that
+    // the voice threads report every 200 ms.
     std::vector<NotificationCode> codes() {
         std::lock_guard lock(mutex_);
         std::vector<NotificationCode> codes;
         for (const auto& x : all_) {
             if (x.code != NotificationCode::BytesSent &&
-                x.code != NotificationCode::BytesReceived) {
+                x.code != NotificationCode::BytesReceived &&
+                x.code != NotificationCode::VoiceSent && x.code != NotificationCode::VoicePlayed) {
                 codes.push_back(x.code);
             }
         }
@@ -156,6 +158,18 @@ public:
             }
         }
         return false;
+    }
+
+    // Every notification with `code`, in order.
+    std::vector<Notification> all(NotificationCode code) {
+        std::lock_guard lock(mutex_);
+        std::vector<Notification> found;
+        for (const auto& x : all_) {
+            if (x.code == code) {
+                found.push_back(x);
+            }
+        }
+        return found;
     }
 
     size_t total() {
