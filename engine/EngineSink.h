@@ -24,7 +24,12 @@ public:
 
     // A 200 ms block of 16-bit PCM the engine sent (direction 0) or played (direction 1); called
     // only while the recording switch is on, from the engine's voice threads.
-    virtual bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) { (void)pcm; (void)byteCount; (void)direction; return true; }
+    virtual bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) {
+        (void)pcm;
+        (void)byteCount;
+        (void)direction;
+        return true;
+    }
 };
 
 }  // namespace ostrel::engine

@@ -150,7 +150,8 @@ void NetCore::tick() {
             const uint32_t now = platform::tickCount();
             SessionId silent;
             for (const auto& s : sessions_) {
-                if (s->type() != SessionType::Local && now - s->lastHeard() >= timings_.silentPeerMs) {
+                if (s->type() != SessionType::Local &&
+                    now - s->lastHeard() >= timings_.silentPeerMs) {
                     silent = s->id();
                     break;
                 }

@@ -241,8 +241,7 @@ uint32_t VoiceStreams::receivePlayThread() {
         }
     }
 
-    while (play_->IsRunning() &&
-           !sync::postThreadMessage(play_->GetThreadId(), kStopMessage)) {
+    while (play_->IsRunning() && !sync::postThreadMessage(play_->GetThreadId(), kStopMessage)) {
         sleepMs(kRetryPostMs);
     }
     play_->Wait(sync::kInfinite);
@@ -251,25 +250,41 @@ uint32_t VoiceStreams::receivePlayThread() {
 }
 
 int VoiceStreams::receivePass(uint32_t waitMs) {
+    // The wait happens outside the session list's lock: the guard lets a writer in only when
+    // no reader is inside, so a reader that sat in poll() for every pass would hold off a
+    // joining peer, a hang-up, the silent-peer sweep and Stop. The sessions are looked up
+    // again, by id and descriptor, once the wait is over.
+    struct Polled {
+        SessionId id;
+        int fd;
+    };
+    std::array<Polled, kMaxPolledSessions> polled{};
+    std::array<pollfd, kMaxPolledSessions> fds{};
+    size_t n = 0;
+    {
+        sync::ReadLock lock(engine_.sessionGuard());
+        const auto& sessions = engine_.sessionsLocked();
+        n = std::min(sessions.size(), kMaxPolledSessions);
+        for (size_t i = 0; i < n; ++i) {
+            polled[i] = Polled{sessions[i]->id(), sessions[i]->socket().handle()};
+            fds[i].fd = polled[i].fd;
+            fds[i].events = POLLIN;
+        }
+    }
+    if (n == 0) {
+        return -1;  // nothing left to listen to
+    }
+    // poll, not select: a descriptor above 1023 would overflow a select set.
+    const int ready = ::poll(fds.data(), n, static_cast<int>(waitMs));
+    if (ready < 0 && errno != EINTR) {
+        return -1;
+    }
+
     std::vector<SessionId> failed;
     int decoded = 0;
     {
         sync::ReadLock lock(engine_.sessionGuard());
         const auto& sessions = engine_.sessionsLocked();
-        const size_t n = std::min(sessions.size(), kMaxPolledSessions);
-        if (n == 0) {
-            return -1;  // nothing left to listen to
-        }
-        // poll, not select: a descriptor above 1023 would overflow a select set.
-        std::array<pollfd, kMaxPolledSessions> fds{};
-        for (size_t i = 0; i < n; ++i) {
-            fds[i].fd = sessions[i]->socket().handle();
-            fds[i].events = POLLIN;
-        }
-        const int ready = ::poll(fds.data(), n, static_cast<int>(waitMs));
-        if (ready < 0 && errno != EINTR) {
-            return -1;
-        }
         if (ready > 0) {
             // Rotating the first session read keeps one busy peer from starving the others.
             static std::atomic<uint32_t> rotation{0};
@@ -280,7 +295,14 @@ int VoiceStreams::receivePass(uint32_t waitMs) {
                 if ((fds[i].revents & (POLLIN | POLLERR)) == 0) {
                     continue;
                 }
-                VoiceSession& session = *sessions[i];
+                const auto found =
+                    std::find_if(sessions.begin(), sessions.end(), [&](const auto& s) {
+                        return s->id() == polled[i].id && s->socket().handle() == polled[i].fd;
+                    });
+                if (found == sessions.end()) {
+                    continue;  // removed while we waited
+                }
+                VoiceSession& session = **found;
                 for (;;) {
                     const ReadOutcome outcome = readOne(session, buffer.data());
                     if (outcome == ReadOutcome::Decoded) {
@@ -299,8 +321,8 @@ int VoiceStreams::receivePass(uint32_t waitMs) {
             }
         }
         const uint32_t now = platform::tickCount();
-        for (size_t i = 0; i < sessions.size(); ++i) {
-            sessions[i]->runAutomaticDigits(now);
+        for (const auto& session : sessions) {
+            session->runAutomaticDigits(now);
         }
     }
     for (const SessionId id : failed) {
@@ -325,9 +347,9 @@ VoiceStreams::ReadOutcome VoiceStreams::readOne(VoiceSession& session, uint8_t* 
             return ReadOutcome::Empty;
         case UdpSocket::Result::Truncated:
             // One oversized datagram, from anyone, must not end the call: it is dropped.
-            engine_.log(formatText("Recv [WSAEMSGSIZE] Failed on socket %x, bufsize=%d,  recvsize=%d",
-                                   session.socket().handle(), int(kReceiveBufferSize),
-                                   int(got.datagramSize)));
+            engine_.log(formatText(
+                "Recv [WSAEMSGSIZE] Failed on socket %x, bufsize=%d,  recvsize=%d",
+                session.socket().handle(), int(kReceiveBufferSize), int(got.datagramSize)));
             return ReadOutcome::Other;
         default:
             return ReadOutcome::Failed;
@@ -363,13 +385,18 @@ VoiceStreams::ReadOutcome VoiceStreams::readOne(VoiceSession& session, uint8_t* 
         }
         session.setVoiceSequenceIn(sequence);
     }
-    if (session.isMuted() || session.decoder() == nullptr) {
+    if (session.decoder() == nullptr) {
         return ReadOutcome::Decoded;
     }
+    // GSM decoding carries state from block to block and the peer's encoder keeps running
+    // while we mute it, so a muted session's voice is still decoded, only not queued: a
+    // decoder that skipped the stream would come back far too quiet on a steady sound.
     auto block = std::make_unique<PcmBlockBuffer>();
     uint32_t samples = 0;
     session.decoder()->decodeMessage(*view, block->data(), block->size(), samples);
-    session.pcmQueue().push(std::move(block));
+    if (!session.isMuted()) {
+        session.pcmQueue().push(std::move(block));
+    }
     return ReadOutcome::Decoded;
 }
 

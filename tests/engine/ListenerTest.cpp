@@ -25,7 +25,8 @@ protected:
     void makeEngine(RecordingSink::Answer answer) {
         engine.reset();
         sink = std::make_unique<RecordingSink>(answer);
-        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings(), &silentAudio());
+        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings(),
+                                           &silentAudio());
         ASSERT_TRUE(engine->isListening());
         port = engine->listeningPort();
     }
@@ -505,7 +506,8 @@ TEST_F(ListenerTest, HangUpOfTheLastPeerEndsTheCall) {
 
 TEST(ListenerLifecycle, StopRightAfterConstructionIsQuickAndSilent) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice", 6, ostrel::engine::EngineTimings{}, &silentAudio());  // product timings: one-second receive wait
+    NetCore engine(kIdentity, 0, sink, "alice", 6, ostrel::engine::EngineTimings{},
+                   &silentAudio());  // product timings: one-second receive wait
     ASSERT_TRUE(engine.isListening());
     const uint32_t start = ostrel::platform::tickCount();
     engine.stop();

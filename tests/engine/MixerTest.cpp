@@ -52,8 +52,8 @@ TEST(Mixer, SilentParticipantsHearTheOthersAndNobodyHearsOnlyThemselves) {
 
 TEST(Mixer, SumsClipToSixteenBitsWithoutWrapping) {
     const auto loud = filled(30000), quiet = filled(-32768);
-    const int16_t* blocks[] = {loud.data(), loud.data(), loud.data(), quiet.data(), quiet.data(),
-                               quiet.data(), quiet.data()};
+    const int16_t* blocks[] = {loud.data(),  loud.data(),  loud.data(), quiet.data(),
+                               quiet.data(), quiet.data(), quiet.data()};
     Mixer mixer;
     mixer.sum(blocks);
     std::vector<int16_t> out(kBlockSamples);
