@@ -63,6 +63,12 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+double threadCpuMicros() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
+}
+
 double microsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
@@ -93,7 +99,7 @@ std::vector<SessionId> addSessions(NetCore& core, size_t count, const SocketAddr
 
 void mixerTable() {
     std::printf("mixer pass (sessions incl. local; each remote one gets its own GSM encode)\n");
-    std::printf("| sessions | us per pass |\n|---|---|\n");
+    std::printf("| sessions | us per pass (CPU) | us per pass (wall) |\n|---|---|---|\n");
     audio::FileBackend silent("", "");
     UdpSocket drain;
     drain.bind(SocketAddress::loopback(0));
@@ -103,7 +109,7 @@ void mixerTable() {
         QuietSink sink;
         NetCore core("bench", 0, sink, "bench", 6, {}, &silent);
         addSessions(core, n - 1, peer);
-        std::vector<double> times;
+        std::vector<double> times, cpu;
         for (int pass = 0; pass < 150; ++pass) {
             core.forEachSession([&](VoiceSession& s) {
                 auto block = std::make_unique<PcmBlockBuffer>();
@@ -111,10 +117,12 @@ void mixerTable() {
                 s.pcmQueue().push(std::move(block));
             });
             const auto start = Clock::now();
+            const double cpuStart = threadCpuMicros();
             core.voiceStreams().mixerPass();
+            cpu.push_back(threadCpuMicros() - cpuStart);
             times.push_back(microsSince(start));
         }
-        std::printf("| %zu | %.0f |\n", n, median(times));
+        std::printf("| %zu | %.0f | %.0f |\n", n, median(cpu), median(times));
         core.stop();
     }
     std::printf("\n");
@@ -150,8 +158,12 @@ void relayTable() {
     std::vector<uint8_t> buffer(kReceiveBufferSize);
     const auto start = Clock::now();
     while (microsSince(start) < 2e6) {
-        const auto got = session->receive(buffer.data(), buffer.size(), 100);
-        relayed += got.result == UdpSocket::Result::Ok ? 1 : 0;
+        const auto got = session->receiveFrom(buffer.data(), buffer.size());
+        if (got.result == UdpSocket::Result::Ok) {
+            ++relayed;
+        } else {
+            session->waitReadable(100);
+        }
     }
     const double seconds = microsSince(start) / 1e6;
     sending.store(false);
@@ -233,7 +245,7 @@ void delayTable(const std::string& folder) {
     writeWav(a, mic);
     audio::FileBackend aAudio(a, ""), bAudio("", b);
     std::mutex m;
-    Clock::time_point aClickSent{}, bFirstPlayed{}, bClickWritten{};
+    Clock::time_point aClickSent{}, bClickWritten{};
     const auto hasClick = [](const PcmBlock& b) {
         return std::any_of(b.samples.begin(), b.samples.end(),
                            [](int16_t x) { return std::abs(x) > 15000; });
@@ -252,44 +264,50 @@ void delayTable(const std::string& folder) {
         }
         std::lock_guard lock(m);
         const auto now = Clock::now();
-        if (bFirstPlayed == Clock::time_point{}) {
-            bFirstPlayed = now;
-        }
         if (hasClick(std::get<PcmBlock>(n.parameter)) && bClickWritten == Clock::time_point{}) {
             bClickWritten = now;
         }
     };
     NetCore aCore("a", 0, aSink, "a", 6, {}, &aAudio);
     NetCore bCore("b", 0, bSink, "b", 6, {}, &bAudio);
+    // The file speaker writes 20 ms pieces at the real pace, so the moment the click shows
+    // up in B's playback file is the moment B's speaker plays it.
+    std::atomic<bool> watching{true};
+    Clock::time_point clickHeard{};
+    std::thread watcher([&] {
+        while (watching.load() && clickHeard == Clock::time_point{}) {
+            const auto played = readWav(b);
+            if (std::any_of(played.begin(), played.end(),
+                            [](int16_t x) { return std::abs(x) > 15000; })) {
+                clickHeard = Clock::now();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
     ConnectionRequest r;
     r.address = "127.0.0.1";
     r.port = bCore.listeningPort();
     aCore.connect(r);
     std::this_thread::sleep_for(std::chrono::milliseconds(5000));
+    watching.store(false);
+    watcher.join();
     aCore.stop();
     bCore.stop();
-    const auto played = readWav(b);
-    size_t at = 0;
-    while (at < played.size() && std::abs(played[at]) <= 15000) {
-        ++at;
-    }
-    if (at == played.size() || aClickSent == Clock::time_point{} ||
+    std::lock_guard lock(m);
+    if (clickHeard == Clock::time_point{} || aClickSent == Clock::time_point{} ||
         bClickWritten == Clock::time_point{}) {
         std::printf("mouth-to-ear delay: click not found\n\n");
         return;
     }
     // The click opens a 200 ms block, which is complete (and sent) 200 ms after the click.
     const auto clickSpoken = aClickSent - std::chrono::milliseconds(200);
-    // B's speaker plays its file from its first block on without gaps.
-    const auto clickHeard = bFirstPlayed + std::chrono::microseconds(at * 125);
-    const double toEar =
-        std::chrono::duration<double, std::milli>(clickHeard - clickSpoken).count();
-    const double toDevice =
-        std::chrono::duration<double, std::milli>(bClickWritten - clickSpoken).count();
+    const auto ms = [&](Clock::time_point t) {
+        return std::chrono::duration<double, std::milli>(t - clickSpoken).count();
+    };
     std::printf(
         "mouth-to-ear delay on loopback (click in A's capture file, found in B's playback)\n");
     std::printf("| to B's playback device | to B's ear |\n|---|---|\n| %.0f ms | %.0f ms |\n\n",
-                toDevice, toEar);
+                ms(bClickWritten), ms(clickHeard));
 }
 
 struct ChildUsage {

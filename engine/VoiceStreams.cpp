@@ -37,6 +37,7 @@ constexpr uint32_t kBits = 16;
 constexpr uint32_t kPassPeriodMs = 100;
 constexpr uint32_t kConferenceWaitMs = kPassPeriodMs;
 constexpr uint32_t kRetryPostMs = 100;
+constexpr uint32_t kMaxPlaybackQueued = 2;
 
 void sleepMs(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -444,6 +445,14 @@ void VoiceStreams::mixerPass() {
 void VoiceStreams::playOneBlock() {
     const auto block = localPlay_.pop();
     if (!block) {
+        return;
+    }
+    // Our speaker and the peers' microphones run on different clocks, and blocks that
+    // piled up while the call started (the play thread opens its device half a second
+    // late) would otherwise stay in the device for the whole call as delay. With a block
+    // playing and one waiting, a further block is dropped: that keeps the speaker's share
+    // of the mouth-to-ear delay under 400 ms and costs one block when a peer runs fast.
+    if (playback_.isOpen() && playback_.queuedCount() >= kMaxPlaybackQueued) {
         return;
     }
     playback_.write(block->data());

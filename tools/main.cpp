@@ -1,6 +1,7 @@
 // ostrel-cli: one voice engine without windows, for tests, benchmarks and headless use.
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -72,11 +73,22 @@ int main(int argc, char** argv) {
     const uint32_t start = platform::tickCount();
     const uint64_t limitMs = static_cast<uint64_t>(options->seconds) * 1000;
     bool digitsSent = options->dtmf.empty();
+    // The main thread only waits: for a stop signal, the end of --seconds, the call becoming
+    // active (for --dtmf) or the call failing. A quarter-second step keeps it nearly idle.
+    constexpr uint32_t kStepMs = 250;
     for (;;) {
-        if (waitForStopSignal(stopSignals, 50)) {
-            break;
+        uint32_t step = kStepMs;
+        if (limitMs != 0) {
+            const uint32_t elapsed = platform::tickCount() - start;
+            if (elapsed >= limitMs) {
+                break;
+            }
+            step = static_cast<uint32_t>(std::min<uint64_t>(step, limitMs - elapsed));
         }
-        if (limitMs != 0 && platform::tickCount() - start >= limitMs) {
+        if (!digitsSent) {
+            step = std::min<uint32_t>(step, 50);  // digits go out soon after the call starts
+        }
+        if (waitForStopSignal(stopSignals, static_cast<int>(step))) {
             break;
         }
         if (!digitsSent && sink.waitCallActive(0)) {
