@@ -53,6 +53,24 @@ public:
         }
     }
 
+    bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) override {
+        (void)pcm;
+        std::lock_guard lock(mutex_);
+        if (byteCount == 3200 && direction < 2) {
+            ++recorded_[direction];
+        } else {
+            ++recordedOdd_;
+        }
+        return true;
+    }
+
+    // Blocks handed to the recorder as sent (0) or played (1); odd ones have another size
+    // or direction.
+    size_t recorded(uint32_t direction) {
+        std::lock_guard lock(mutex_);
+        return direction < 2 ? recorded_[direction] : recordedOdd_;
+    }
+
     // The nth (1-based) notification with `code`, waiting up to `ms` for it.
     std::optional<Notification> waitFor(NotificationCode code, int ms = 2000, size_t nth = 1) {
         std::unique_lock lock(mutex_);
@@ -185,6 +203,8 @@ private:
     std::vector<std::string> logs_;
     std::vector<std::string> askedNames_;
     std::vector<std::pair<IncomingCallRequest*, bool>> open_;  // question, answered
+    size_t recorded_[2] = {0, 0};
+    size_t recordedOdd_ = 0;
 };
 
 // Short waits so a silence limit costs a few hundred milliseconds, not nine seconds.

@@ -246,3 +246,26 @@ TEST(VoiceCall, LastPeerHangingUpEndsTheCallButStoppingDoesNot) {
     EXPECT_EQ(alice.sink.count(NotificationCode::ConnectionLost), 0u);
     EXPECT_EQ(alice.sink.count(NotificationCode::PeerDisconnected), 2u);
 }
+
+TEST(VoiceCall, RecordingSwitchHandsSentAndPlayedBlocksToTheRecorder) {
+    Scratch dir;
+    Party alice(dir, "alice", tone(440, 4));
+    Party bob(dir, "bob", tone(1000, 4));
+    ASSERT_TRUE(alice.engine.connect(bob.callFrom("bob")));
+    sleepMs(1000);
+    EXPECT_EQ(alice.sink.recorded(0) + alice.sink.recorded(1), 0u);
+    alice.engine.setRecording(true);
+    sleepMs(1500);
+    alice.engine.setRecording(false);
+    const size_t sent = alice.sink.recorded(0), played = alice.sink.recorded(1);
+    // 1.5 s is about 7 blocks each way.
+    EXPECT_GE(sent, 5u);
+    EXPECT_LE(sent, 9u);
+    EXPECT_GE(played, 4u);
+    EXPECT_LE(played, 9u);
+    EXPECT_EQ(alice.sink.recorded(2), 0u);
+    sleepMs(600);
+    EXPECT_EQ(alice.sink.recorded(0), sent);
+    EXPECT_EQ(alice.sink.recorded(1), played);
+    EXPECT_EQ(bob.sink.recorded(0) + bob.sink.recorded(1), 0u);
+}
