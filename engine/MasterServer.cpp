@@ -106,20 +106,25 @@ void MasterServer::dispatchLoop() {
             return;
         }
         buffer.fill(0);
-        const UdpSocket::Result ready = socket_.waitReadable(timings.listenerWaitMs);
-        if (ready == UdpSocket::Result::TimedOut) {
-            cleanUp(false);
-            continue;
-        }
-        if (engine_.stopRequested()) {
-            socket_.close();
-            engine_.log("Stop Issued detected in Master Server Dispatch loop.");
-            return;
-        }
-        UdpSocket::Received got;
-        got.result = ready;
-        if (ready == UdpSocket::Result::Ok) {
-            got = socket_.receiveFrom(buffer.data(), buffer.size());
+        // Under a stream of relayed voice a datagram is usually waiting already: read it
+        // without a poll first, and wait only when the socket is empty. That halves the
+        // system calls per relayed datagram.
+        UdpSocket::Received got = socket_.receiveFrom(buffer.data(), buffer.size());
+        if (got.result == UdpSocket::Result::TimedOut) {
+            const UdpSocket::Result ready = socket_.waitReadable(timings.listenerWaitMs);
+            if (ready == UdpSocket::Result::TimedOut) {
+                cleanUp(false);
+                continue;
+            }
+            if (engine_.stopRequested()) {
+                socket_.close();
+                engine_.log("Stop Issued detected in Master Server Dispatch loop.");
+                return;
+            }
+            got.result = ready;
+            if (ready == UdpSocket::Result::Ok) {
+                got = socket_.receiveFrom(buffer.data(), buffer.size());
+            }
         }
         if (got.result == UdpSocket::Result::TimedOut) {
             continue;
