@@ -23,7 +23,9 @@ bool BuddyListUpload::Start() {
     return worker_->Start(false);
 }
 
-bool BuddyListUpload::Running() const { return worker_ && worker_->IsRunning(); }
+bool BuddyListUpload::Running() const {
+    return worker_ && worker_->IsRunning();
+}
 
 bool BuddyListUpload::Wait(unsigned long ms) {
     return !worker_ || worker_->Wait(ms) != sync::WaitResult::TimedOut;

@@ -38,11 +38,11 @@ inline constexpr const char* kNewBuddyPlaceholder = "**new buddy**";
 bool HasForbiddenCharacter(std::string_view name);
 
 enum class BuddyEditResult {
-    Accepted,         // stored (appended for a new entry, else renamed)
-    Unchanged,        // same as before: nothing changes
-    DropNewEntry,     // the placeholder left as it was: the new item is deleted
-    Empty,            // "Buddy name cannot be empty!"
-    AlreadyPresent,   // "This buddy is already present in the list"
+    Accepted,           // stored (appended for a new entry, else renamed)
+    Unchanged,          // same as before: nothing changes
+    DropNewEntry,       // the placeholder left as it was: the new item is deleted
+    Empty,              // "Buddy name cannot be empty!"
+    AlreadyPresent,     // "This buddy is already present in the list"
     InvalidCharacters,  // "This buddy name contains invalid characters or spaces"
 };
 

@@ -23,8 +23,7 @@ std::atomic<bool> firstLogin{true};
 constexpr unsigned long kLockTryMs = 10;
 
 webservice::AccountRequest accountRequest(const std::string& user, const std::string& password,
-                                          const std::string& guid,
-                                          const std::string& ownAddress) {
+                                          const std::string& guid, const std::string& ownAddress) {
     const netconfig::NetworkSettings net = netconfig::LoadNetworkSettings();
     webservice::AccountRequest request;
     request.user = user;
@@ -55,9 +54,13 @@ std::string LoginStateStatusText(uint32_t state) {
 LoginFlow::LoginFlow(AccountSession& session, LoginPrompts& prompts, LoginEnvironment environment)
     : session_(session), prompts_(prompts), environment_(std::move(environment)) {}
 
-LoginFlow::~LoginFlow() { joinWorker(); }
+LoginFlow::~LoginFlow() {
+    joinWorker();
+}
 
-void LoginFlow::ResetFirstLoginForTesting() { firstLogin.store(true); }
+void LoginFlow::ResetFirstLoginForTesting() {
+    firstLogin.store(true);
+}
 
 void LoginFlow::joinWorker() {
     if (worker_) {
@@ -66,7 +69,9 @@ void LoginFlow::joinWorker() {
     }
 }
 
-bool LoginFlow::WorkerRunning() const { return worker_ && worker_->IsRunning(); }
+bool LoginFlow::WorkerRunning() const {
+    return worker_ && worker_->IsRunning();
+}
 
 bool LoginFlow::WaitWorker(unsigned long ms) {
     return !worker_ || worker_->Wait(ms) != sync::WaitResult::TimedOut;

@@ -41,8 +41,8 @@ public:
     enum class Icon { None, Information, Error };
     virtual ~LoginPrompts() = default;
     // An auto-closing box; `caption` holds the "%d" of the countdown.
-    virtual void ShowAutoCloseBox(const std::string& caption, const std::string& text,
-                                  int seconds, Icon icon) = 0;
+    virtual void ShowAutoCloseBox(const std::string& caption, const std::string& text, int seconds,
+                                  Icon icon) = 0;
     virtual bool AskYesNo(const std::string& text, Icon icon) = 0;
     // The program's own browser window of 350 by 500 on that address.
     virtual void OpenServicePage(const std::string& url) = 0;

@@ -64,7 +64,9 @@ bool ReachabilityOf(const webservice::BuddyPresence& p, Reachability& out) {
     }
 }
 
-std::string OfflineTooltip(const std::string& name) { return name + " is offline."; }
+std::string OfflineTooltip(const std::string& name) {
+    return name + " is offline.";
+}
 
 std::string OnlineRootText(size_t online, size_t buddies) {
     return counted("Online", static_cast<long long>(online), buddies);
@@ -95,8 +97,9 @@ bool OnlineList::ShowOnlineUsers(std::string_view replyText) {
 }
 
 bool OnlineList::inList(std::string_view name) const {
-    return std::any_of(online_.begin(), online_.end(),
-                       [&](const webservice::BuddyPresence& p) { return SameName(p.userid, name); });
+    return std::any_of(online_.begin(), online_.end(), [&](const webservice::BuddyPresence& p) {
+        return SameName(p.userid, name);
+    });
 }
 
 PresenceAlerts OnlineList::RefreshOnlineUsers(PresenceTree& tree, const BuddyNames& buddies,

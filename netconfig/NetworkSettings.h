@@ -21,10 +21,10 @@ enum NetworkMode : uint32_t {
 };
 
 struct NetworkSettings {
-    std::string proxyHost;        // "HttpProxyName"
-    uint32_t useProxy = 0;        // "UseHttpProxy"
-    std::string configuredIp;     // "ConfiguredIP"
-    uint32_t useAlternatePort = 0;  // "UseAlternateListeningPort"
+    std::string proxyHost;                           // "HttpProxyName"
+    uint32_t useProxy = 0;                           // "UseHttpProxy"
+    std::string configuredIp;                        // "ConfiguredIP"
+    uint32_t useAlternatePort = 0;                   // "UseAlternateListeningPort"
     uint32_t listeningPort = kDefaultListeningPort;  // "ListeningPort"
     uint32_t ipType = kModeDirect;                   // "IPType"
     uint32_t proxyPort = kDefaultProxyPort;          // "HttpProxyPort"

@@ -69,8 +69,8 @@ NetworkSettings CollectNetworkSettings(const NetworkSettingsForm& form) {
     s.proxyHost = form.proxyHost;
     s.proxyPort = ReadPortText(form.proxyPort);
     s.useAlternatePort = form.useAlternatePort ? 1 : 0;
-    s.listeningPort = form.useAlternatePort ? ReadPortText(form.listeningPort)
-                                            : kDefaultListeningPort;
+    s.listeningPort =
+        form.useAlternatePort ? ReadPortText(form.listeningPort) : kDefaultListeningPort;
     switch (form.page) {
         case ConnectionPage::Direct:
             s.ipType = kModeDirect;
@@ -149,6 +149,8 @@ std::string FirewallInformationText(uint32_t listeningPort) {
            "a port.";
 }
 
-bool NeedsLanOnlyNotice(const NetworkSettings& s) { return s.ipType == kModeLanOnly; }
+bool NeedsLanOnlyNotice(const NetworkSettings& s) {
+    return s.ipType == kModeLanOnly;
+}
 
 }  // namespace ostrel::netconfig

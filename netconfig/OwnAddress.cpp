@@ -24,7 +24,8 @@ namespace {
 std::optional<int> firstNumber(std::string_view text, size_t& pos) {
     int value = 0;
     size_t start = pos;
-    while (pos < text.size() && pos - start < 4 && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+    while (pos < text.size() && pos - start < 4 &&
+           std::isdigit(static_cast<unsigned char>(text[pos]))) {
         value = value * 10 + (text[pos] - '0');
         ++pos;
     }

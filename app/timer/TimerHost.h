@@ -11,10 +11,10 @@ namespace ostrel::app {
 
 // The main window's internal commands (WM_USER+2) that the timer thread posts.
 enum WindowCommand : int {
-    kCommandLogin = 1,         // if not logged in: start the automatic login
-    kCommandLogoff = 2,        // if logged in: log off, telling the service
-    kCommandRefreshOnline = 3, // if logged in: RefreshOnlineUsers on the window thread
-    kCommandLocalLogoff = 5,   // if logged in: log off without contacting the service
+    kCommandLogin = 1,          // if not logged in: start the automatic login
+    kCommandLogoff = 2,         // if logged in: log off, telling the service
+    kCommandRefreshOnline = 3,  // if logged in: RefreshOnlineUsers on the window thread
+    kCommandLocalLogoff = 5,    // if logged in: log off without contacting the service
 };
 
 class TimerHost {

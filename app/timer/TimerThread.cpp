@@ -21,8 +21,9 @@ constexpr uint32_t kBusyLimit = 3;
 }  // namespace
 
 std::string BusyServerText() {
-    return std::string("Server is too busy now.\r\nYou will be logged off. Please login after "
-                       "sometime. If the problem persists, please send an email to ") +
+    return std::string(
+               "Server is too busy now.\r\nYou will be logged off. Please login after "
+               "sometime. If the problem persists, please send an email to ") +
            kSupportAddress;
 }
 
@@ -35,7 +36,9 @@ TimerThread::TimerThread(TimerHost& host, account::AccountSession& session,
       requester_(requester),
       options_(std::move(options)) {}
 
-TimerThread::~TimerThread() { Quit(); }
+TimerThread::~TimerThread() {
+    Quit();
+}
 
 bool TimerThread::Start() {
     if (worker_) {
@@ -232,8 +235,8 @@ void TimerThread::keepAlive(const account::Credentials& who,
 void TimerThread::presenceRefresh(const account::Credentials& who,
                                   const webservice::ServiceDirectory& directory) {
     std::string reply;
-    const std::string body = webservice::BuildOnlineUsersRequest(who.user, who.password,
-                                                                 session_.Buddies().Snapshot());
+    const std::string body =
+        webservice::BuildOnlineUsersRequest(who.user, who.password, session_.Buddies().Snapshot());
     if (!requester_.Post(directory.server, directory.Target(directory.onlineUsersScript), body,
                          reply)) {
         return;
