@@ -86,20 +86,21 @@ std::string LoginFlow::detect(unsigned seconds) const {
 
 LoginFlow::Start LoginFlow::StartLogin(bool interactive, const std::string& user,
                                        const std::string& password) {
-    inProgress_.store(true);
-    showServiceMessages_ = interactive || firstLogin.load();
+    const bool showMessages = interactive || firstLogin.load();
     firstLogin.store(false);
 
     const std::string trimmed(webservice::TrimBlanks(user));
     if (trimmed.empty()) {
-        inProgress_.store(false);
         return Start::EmptyUserName;
     }
+    // A login started while another runs (its wait dispatches events) must not touch the
+    // running one's fields, so nothing is written before the lock is ours.
     if (session_.Lock().WaitOnSemaphore(kLockTryMs) != 1) {
-        inProgress_.store(false);
         return Start::Busy;
     }
     lockTakenByUs_ = true;
+    inProgress_.store(true);
+    showServiceMessages_ = showMessages;
     joinWorker();
     user_ = trimmed;
     password_ = password;
