@@ -120,13 +120,16 @@ bool CLoginPage::TryLockForExit() {
 }
 
 void CLoginPage::waitForWorker(unsigned sliceMs) {
-    while (!flow_.WaitWorker(sliceMs)) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    // The text shows from the start, even when the worker ends within its first slice.
+    std::string shown;
+    do {
         const std::string status = LoginStateStatusText(flow_.State());
-        if (!status.empty()) {
+        if (!status.empty() && status != shown) {
             host_.SetStatusText(0, text(status));
+            shown = status;
         }
-    }
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    } while (!flow_.WaitWorker(sliceMs));
 }
 
 void CLoginPage::Login(bool interactive) {
