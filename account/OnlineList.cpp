@@ -208,3 +208,32 @@ std::vector<webservice::BuddyPresence> OnlineList::Entries() {
 }
 
 }  // namespace ostrel::account
+
+namespace ostrel::account {
+
+BuddyCallTarget FindBuddyToCall(OnlineList& online, const std::string& name) {
+    BuddyCallTarget target;
+    webservice::BuddyPresence presence;
+    if (!online.FindOnlineBuddy(name, presence)) {
+        target.refusal = kUserNotOnline;
+        return target;
+    }
+    if (presence.ipaddress == "LAN") {
+        target.refusal = BehindFirewallMessage(name);
+        return target;
+    }
+    // The port comes from the service's reply; one that is no UDP port cannot be called.
+    if (presence.listening_port <= 0 || presence.listening_port > 65535 ||
+        presence.ipaddress.empty()) {
+        target.refusal = "Cannot connect to " + name + ": the service gave no valid address.";
+        return target;
+    }
+    target.callable = true;
+    target.address = presence.ipaddress;
+    target.port = static_cast<uint16_t>(presence.listening_port);
+    target.version = presence.version;
+    target.notDirect = presence.iptype != 0;
+    return target;
+}
+
+}  // namespace ostrel::account

@@ -4,6 +4,7 @@
 // whichever thread places a call; all of them hold the list's lock for their whole work.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,8 +95,18 @@ private:
 std::string OnlineRootText(size_t online, size_t buddies);
 std::string OfflineRootText(size_t online, size_t buddies);
 
-// Why a buddy cannot be called from the list: empty when it can.
 inline constexpr const char* kUserNotOnline = "User is not online";
 std::string BehindFirewallMessage(const std::string& name);
+
+// Where Talk on a buddy of the online list goes, from its presence entry.
+struct BuddyCallTarget {
+    bool callable = false;
+    std::string refusal;  // the message for the user when it is not callable
+    std::string address;
+    uint16_t port = 0;
+    int32_t version = 0;
+    bool notDirect = false;  // the engine's flag: the buddy's network mode is not 0
+};
+BuddyCallTarget FindBuddyToCall(OnlineList& online, const std::string& name);
 
 }  // namespace ostrel::account

@@ -37,7 +37,7 @@ public:
     virtual void OpenContextHelp(int topic) = 0;
     // The program's own small browser window (350 by 500) on a full address.
     virtual void OpenServicePage(const std::string& url) = 0;
-    // Talk to an online buddy (double click in the online list).
+    // Talk to an online buddy (double click in the online list); FindBuddyToCall gives where.
     virtual void CallBuddy(const std::string& name) = 0;
     // The buddy context menu for the item under the mouse (empty name: no buddy item).
     virtual void ShowBuddyContextMenu(const std::string& name, const QPoint& globalPos) = 0;

@@ -206,8 +206,25 @@ TEST_F(OnlineListTest, BadReplyEmptiesTheListAndTheNextRefreshShowsEveryoneOffli
     EXPECT_EQ(tree_.Names(Branch::Offline), std::vector<std::string>{"bob"});
 }
 
-TEST(FindOnlineBuddy, RefusalTexts) {
-    EXPECT_EQ(BehindFirewallMessage("bob"),
-              "Cannot connect to bob's computer since it is behind a firewall. Computers behind "
+TEST_F(OnlineListTest, TalkGoesWhereThePresenceEntrySays) {
+    ASSERT_TRUE(list_.ShowOnlineUsers(
+        reply(buddy("bob", "LAN") + buddy("carol", "5.6.7.8", 2) + buddy("dave", "9.9.9.9") +
+              "<buddy><userid>erin</userid><ipaddress>1.1.1.1</ipaddress>"
+              "<listening_port>70000</listening_port></buddy>")));
+    BuddyCallTarget target = FindBuddyToCall(list_, "nobody");
+    EXPECT_FALSE(target.callable);
+    EXPECT_EQ(target.refusal, "User is not online");
+    target = FindBuddyToCall(list_, "Bob");
+    EXPECT_FALSE(target.callable);
+    EXPECT_EQ(target.refusal,
+              "Cannot connect to Bob's computer since it is behind a firewall. Computers behind "
               "a firewall cannot be reached. But they can initiate a connection to you.");
+    target = FindBuddyToCall(list_, "carol");
+    ASSERT_TRUE(target.callable);
+    EXPECT_EQ(target.address, "5.6.7.8");
+    EXPECT_EQ(target.port, 1720);
+    EXPECT_EQ(target.version, 6);
+    EXPECT_TRUE(target.notDirect);
+    EXPECT_FALSE(FindBuddyToCall(list_, "dave").notDirect);
+    EXPECT_FALSE(FindBuddyToCall(list_, "erin").callable);
 }
