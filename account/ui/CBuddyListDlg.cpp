@@ -97,10 +97,6 @@ CBuddyListDlg::CBuddyListDlg(AccountSession& session, QWidget* parent)
     connect(remove, &QPushButton::clicked, this, &CBuddyListDlg::DeleteSelected);
     connect(ok, &QPushButton::clicked, this, &CBuddyListDlg::Confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { oldText_ = item->text(0); });
-    connect(tree_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* item) { oldText_ = item ? item->text(0) : QString(); });
     connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QTreeWidgetItem* item = tree_->itemAt(at);
         if (contextMenu) {
@@ -111,7 +107,6 @@ CBuddyListDlg::CBuddyListDlg(AccountSession& session, QWidget* parent)
 }
 
 void CBuddyListDlg::beginEdit(QTreeWidgetItem* item) {
-    oldText_ = item->text(0);
     tree_->setCurrentItem(item);
     tree_->editItem(item);
 }

@@ -24,7 +24,8 @@ public:
     void AddBuddy();
     // "-": asks, then deletes the selected child.
     void DeleteSelected();
-    // The end of a label edit on `item`, as the editor delivers it.
+    // The end of a label edit on `item`, as the editor delivers it; the item still shows the
+    // old text, which is what the new one is judged against.
     void EndEdit(QTreeWidgetItem* item, const QString& newText);
     // "OK": ignored while logged off; uploads when something changed, then closes.
     void Confirm();
@@ -45,7 +46,6 @@ private:
     QTreeWidgetItem* root_;
     bool changed_ = false;
     bool uploaded_ = false;
-    QString oldText_;
 };
 
 }  // namespace ostrel::account
