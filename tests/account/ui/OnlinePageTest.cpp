@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "account/LoginFlow.h"
@@ -152,6 +153,34 @@ TEST(BuddyListDialog, EditsFollowTheRulesAndCancelKeepsThemLocal) {
     dialog.Confirm();
     EXPECT_FALSE(dialog.Uploaded());
     EXPECT_EQ(dialog.result(), 0);
+}
+
+TEST(BuddyListDialog, TypedNamesGoThroughTheEditor) {
+    ostrel::test::qtApp();
+    webservice::test::ScopedConfigDir config;
+    AccountSession session("g");
+    CBuddyListDlg dialog(session);
+    dialog.show();
+    ostrel::test::ModalDriver modals;
+    dialog.AddBuddy();
+    auto* editor = dialog.tree()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Bob Smith");
+    QTest::keyClick(editor, Qt::Key_Return);
+    // Refused: the message, then the editor opens again on the same entry.
+    ASSERT_TRUE(ostrel::test::processEventsUntil([&] { return !modals.seen().empty(); }));
+    EXPECT_EQ(modals.texts()[0], "This buddy name contains invalid characters or spaces");
+    ASSERT_TRUE(ostrel::test::processEventsUntil([&] {
+        auto* again = dialog.tree()->findChild<QLineEdit*>();
+        return again != nullptr && again->isVisible();
+    }));
+    editor = dialog.tree()->findChild<QLineEdit*>();
+    editor->setText("Bob_Smith");
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(ostrel::test::processEventsUntil(
+        [&] { return dialog.root()->child(0)->text(0) == "bob_smith"; }));
+    EXPECT_EQ(session.Buddies().Snapshot(), std::vector<std::string>{"bob_smith"});
+    EXPECT_TRUE(dialog.Changed());
 }
 
 namespace {
