@@ -15,6 +15,9 @@ class QTreeWidgetItem;
 
 namespace ostrel::account {
 
+// The menu entry "&Add/Delete Buddy" while logged off shows this instead of the dialog.
+inline constexpr const char* kLoginFirstToAddBuddy = "You have to login first to add a buddy.";
+
 class CBuddyListDlg : public QDialog {
     Q_OBJECT
 public:
