@@ -67,16 +67,14 @@ ReachabilityOutcome ReachabilityTest::run(const std::function<void()>& dispatch)
 
     platform::UdpSocket socket;
     if (!socket.open()) {
-        log_.append("Failed to create a socket.Please restart the software");
-        host_.endProgram();
+        log_.append(kSocketCreateFailed);
         return ReachabilityOutcome::SocketFailed;
     }
     const auto port = static_cast<uint16_t>(settings_.listeningPort);
     if (settings_.listeningPort > 65535 ||
         !socket.bind(platform::SocketAddress{platform::SocketAddress::kAny, port})) {
-        log_.append("Failed to bind socket. Please restart the software and try again");
+        log_.append(kSocketBindFailed);
         socket.close();
-        host_.endProgram();
         return ReachabilityOutcome::SocketFailed;
     }
 

@@ -40,7 +40,8 @@ public:
     // Start a fresh engine listening again (the status bar then shows "Listening UDP Port:
     // %d"). Called at the end of every test, whatever its result.
     virtual void startEngine() = 0;
-    // The test socket cannot be made or bound: end the program at once, exit code 0.
+    // The test socket could not be made or bound and the user was told to restart: end the
+    // program at once, exit code 0.
     virtual void endProgram() = 0;
     // The own-address detection of the network settings with this limit per attempt: a
     // dotted public address, "LAN" or empty. Called on the test's network thread.
@@ -58,11 +59,13 @@ enum class ReachabilityStep : int {
 };
 
 enum class ReachabilityOutcome {
-    Received,      // a test datagram arrived
-    TimedOut,      // the service sent them, none arrived within the wait
-    Failed,        // the service could not be asked or refused; the log says why
-    Cancelled,     // "Abort"
-    SocketFailed,  // the test socket could not be made; the program was told to end
+    Received,   // a test datagram arrived
+    TimedOut,   // the service sent them, none arrived within the wait
+    Failed,     // the service could not be asked or refused; the log says why
+    Cancelled,  // "Abort"
+    // The test socket could not be made or bound (the log's last line says which); the
+    // caller shows that message and ends the program.
+    SocketFailed,
 };
 
 // The dialog's log list: the network thread appends, the GUI thread reads what is new.

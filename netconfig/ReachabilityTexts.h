@@ -13,6 +13,10 @@ inline constexpr const char* kFailedBoxTitle = "Test Failed";
 inline constexpr const char* kFirewallTitle = "Firewall/Router Hardware/NAT  Port Forward Test";
 inline constexpr const char* kDirectTitle = "Test if your computer is reachable by others";
 inline constexpr const char* kCurrentSettingsIntro = "Your current network settings are";
+inline constexpr const char* kSocketCreateFailed =
+    "Failed to create a socket.Please restart the software";
+inline constexpr const char* kSocketBindFailed =
+    "Failed to bind socket. Please restart the software and try again";
 inline constexpr const char* kModifyHint =
     "If this is incorrect, click Close,  modify the Network Settings and then try again.";
 

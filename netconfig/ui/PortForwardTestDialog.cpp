@@ -12,6 +12,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <string>
+#include <vector>
+
 #include "app/settings/Settings.h"
 #include "netconfig/ReachabilityTexts.h"
 
@@ -130,13 +133,18 @@ ReachabilityOutcome PortForwardTestDialog::startTest() {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     });
     showNewLogLines();
+    const std::vector<std::string> lines = test.log().linesFrom(0);
     test_ = nullptr;
 
     abort_->setEnabled(false);
     start_->setEnabled(true);
     close_->setEnabled(true);
 
-    if (outcome == ReachabilityOutcome::TimedOut) {
+    if (outcome == ReachabilityOutcome::SocketFailed) {
+        // The message asks for a restart: the program ends once it has been read.
+        showBox(BoxKind::Error, windowTitle(), lines.empty() ? QString() : qt(lines.back()));
+        host_.endProgram();
+    } else if (outcome == ReachabilityOutcome::TimedOut) {
         showBox(BoxKind::Error, kFailedBoxTitle, qt(timeoutBoxText(settings_)));
     } else if (outcome == ReachabilityOutcome::Received) {
         showBox(BoxKind::Information, windowTitle(), qt(successText(settings_)));

@@ -171,17 +171,16 @@ TEST_F(PortForwardTestDialogTest, TimeOutShowsTheFirewallBox) {
 
 TEST_F(PortForwardTestDialogTest, AbortDuringTheRequestCancels) {
     webservice::test::SilentListener hanging;
-    webservice::test::LocalHttpServer directory(
-        [&](const httplib::Request&, httplib::Response& response) {
-            std::string text = "[OSTREL]\r\nCURRENT IP=" + hanging.HostText() + "\r\nPATH=app2\r\n";
-            for (const char* key :
-                 {"logmein_file", "logmeoff_file", "iamup_file", "syncblist_file",
-                  "getuserlist_file", "iamtalking_file", "fwtest_file", "sync_callingcards_file",
-                  "log_problem_file"}) {
-                text += std::string(key) + "=" + key + ".aspx\r\n";
-            }
-            response.set_content(text, "text/plain");
-        });
+    webservice::test::LocalHttpServer directory([&](const httplib::Request&,
+                                                    httplib::Response& response) {
+        std::string text = "[OSTREL]\r\nCURRENT IP=" + hanging.HostText() + "\r\nPATH=app2\r\n";
+        for (const char* key :
+             {"logmein_file", "logmeoff_file", "iamup_file", "syncblist_file", "getuserlist_file",
+              "iamtalking_file", "fwtest_file", "sync_callingcards_file", "log_problem_file"}) {
+            text += std::string(key) + "=" + key + ".aspx\r\n";
+        }
+        response.set_content(text, "text/plain");
+    });
     PortForwardTestDialog dialog(host_, settingsFor(0), nullptr, recorder(),
                                  {directory.HostText()});
     dialog.show();
@@ -200,4 +199,19 @@ TEST_F(PortForwardTestDialogTest, AbortDuringTheRequestCancels) {
     EXPECT_EQ(lines.last(), "Cancelled by the user");
     EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(status(), listening());
+}
+
+TEST_F(PortForwardTestDialogTest, AHeldPortShowsTheRestartMessageAndEndsTheProgram) {
+    TestService service;
+    host_.endEngine();
+    platform::UdpSocket other;
+    ASSERT_TRUE(other.bind(platform::SocketAddress{platform::SocketAddress::kAny, port_}));
+    PortForwardTestDialog dialog(host_, settingsFor(0), nullptr, recorder(), {service.host()});
+    EXPECT_EQ(dialog.startTest(), ReachabilityOutcome::SocketFailed);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].kind, PortForwardTestDialog::BoxKind::Error);
+    EXPECT_EQ(boxes_[0].text, "Failed to bind socket. Please restart the software and try again");
+    EXPECT_EQ(host_.events.back(), "end program");
+    EXPECT_TRUE(dialog.startButton()->isEnabled());
+    EXPECT_TRUE(dialog.closeButton()->isEnabled());
 }

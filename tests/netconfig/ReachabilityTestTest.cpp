@@ -187,6 +187,22 @@ TEST_F(ReachabilityTestTest, AbortWhileTheRequestIsInFlight) {
     expectEngineBack();
 }
 
+TEST_F(ReachabilityTestTest, AbortEndsTheWaitForTheDatagram) {
+    TestService silent(0);
+    ReachabilityTest test(host_, settingsFor(0), {silent.host()});
+    const ReachabilityOutcome outcome = run(test, [&] {
+        if (test.step() == ReachabilityStep::WaitingForPackets && !test.cancelled()) {
+            test.abort();
+        }
+    });
+    EXPECT_EQ(outcome, ReachabilityOutcome::Cancelled);
+    const auto log = lines(test);
+    EXPECT_LT(indexOf(log, kWaiting), indexOf(log, "Attempting to cancel..."));
+    EXPECT_EQ(log.back(), "Cancelled by the user");
+    EXPECT_FALSE(contains(log, "Response timed out.. Please try again."));
+    expectEngineBack();
+}
+
 TEST_F(ReachabilityTestTest, ServiceRefusalsAndBusyRepliesEndWithoutWaiting) {
     TestService service;
     // The service cannot send to "LAN" and says why.
@@ -246,7 +262,7 @@ TEST_F(ReachabilityTestTest, NoServiceOrNoPublicAddress) {
     expectEngineBack();
 }
 
-TEST_F(ReachabilityTestTest, APortHeldByAnotherProgramEndsTheProgram) {
+TEST_F(ReachabilityTestTest, APortHeldByAnotherProgramStopsTheTest) {
     TestService service;
     host_.endEngine();
     platform::UdpSocket other;
@@ -255,7 +271,7 @@ TEST_F(ReachabilityTestTest, APortHeldByAnotherProgramEndsTheProgram) {
     EXPECT_EQ(run(test), ReachabilityOutcome::SocketFailed);
     EXPECT_EQ(lines(test).back(),
               "Failed to bind socket. Please restart the software and try again");
-    EXPECT_EQ(host_.events.back(), "end program");
+    EXPECT_EQ(host_.events.back(), "end engine");  // the program ends; no engine comes back
 }
 
 TEST(ReachabilityTexts, ConfigurationProxyAndBoxes) {
