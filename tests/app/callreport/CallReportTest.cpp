@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/callreport/CallBook.h"
 #include "app/callreport/CallParties.h"
 #include "app/callreport/CallReporter.h"
 #include "app/callreport/CallStatistics.h"
@@ -189,6 +190,39 @@ TEST_F(CallReporterTest, NothingIsSentLoggedOffOrWithoutACall) {
     host_.server = "127.0.0.1:1";  // nobody listens there
     EXPECT_EQ(reporter_.send(parties.reportList(call), 1000), CallReporter::Result::NoReply);
     EXPECT_EQ(reporter_.sessionId(), 0u);
+}
+
+TEST_F(CallReporterTest, TheBookHandsOverListsOnJoinLeaveAndEveryFiveMinutes) {
+    CallBook book(reporter_);
+    book.callStarted();
+    const CallReportList joined = book.partyJoined(joinReport("bob", 1), 0);
+    ASSERT_EQ(joined.parties.size(), 1u);
+    ASSERT_EQ(reporter_.send(joined, 1000), CallReporter::Result::Sent);
+    EXPECT_EQ(reporter_.sessionId(), 77u);
+    book.partyJoined(joinReport("carol", 2), 500);
+    EXPECT_TRUE(book.delayMeasured(engine::SessionId{2}, 30, 9000));
+    EXPECT_FALSE(book.packetsLost(engine::SessionId{7}, 1));
+
+    EXPECT_FALSE(book.partyLeft(engine::SessionId{7}));  // unknown: no report either
+    const auto left = book.partyLeft(engine::SessionId{1});
+    ASSERT_TRUE(left);
+    ASSERT_EQ(left->parties.size(), 1u);
+    EXPECT_EQ(left->parties[0].name, "carol");
+
+    EXPECT_FALSE(book.tick(299, 12000).report);
+    EXPECT_TRUE(book.tick(299, 12000).congested.empty());
+    const auto work = book.tick(300, 20000);  // also a tenth tick: carol silent 11 s
+    ASSERT_TRUE(work.report);
+    EXPECT_EQ(work.congested, std::vector<std::string>{"carol"});
+    EXPECT_EQ(congestionText(work.congested), "Network congestion with\n------\ncarol");
+    EXPECT_EQ(reporter_.send(*work.report, 20000), CallReporter::Result::Sent);
+    EXPECT_NE(server_.LastRequest().body.find("&RemUser=carol&Minutes=0&AvgDelay=15&SessionID=77&"),
+              std::string::npos);
+
+    book.callStarted();
+    EXPECT_TRUE(book.parties().parties().empty());
+    EXPECT_EQ(reporter_.sessionId(), 0u);
+    EXPECT_EQ(reporter_.send(*work.report, 21000), CallReporter::Result::Dropped);
 }
 
 TEST(CallReporterService, TheServiceKeepsTheReportsOfAThreePartyCall) {
