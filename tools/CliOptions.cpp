@@ -44,8 +44,9 @@ std::optional<CliOptions> CliOptions::parse(const std::vector<std::string>& args
             o.help = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--port",        "--user", "--answer", "--call",
-                                                 "--expect-user", "--dtmf", "--seconds"};
+        static const char* const kWithValue[] = {
+            "--port",    "--user",    "--answer", "--call",   "--expect-user", "--dtmf",
+            "--seconds", "--service", "--login",  "--record", "--play"};
         const bool known =
             std::find(std::begin(kWithValue), std::end(kWithValue), option) != std::end(kWithValue);
         if (!known) {
@@ -108,10 +109,38 @@ std::optional<CliOptions> CliOptions::parse(const std::vector<std::string>& args
                 return std::nullopt;
             }
             o.seconds = *seconds;
+        } else if (option == "--service") {
+            if (!platform::parseHostPort(value, 80)) {
+                error = "--service needs HOST or HOST:PORT, not " + value;
+                return std::nullopt;
+            }
+            o.serviceHost = value;
+        } else if (option == "--login") {
+            const size_t colon = value.find(':');
+            if (colon == 0 || colon == std::string::npos || colon > 63) {
+                error = "--login needs USER:PASSWORD";
+                return std::nullopt;
+            }
+            o.loginUser = value.substr(0, colon);
+            o.loginPassword = value.substr(colon + 1);
+        } else if (option == "--record" || option == "--play") {
+            if (value.empty()) {
+                error = option + " needs a file name";
+                return std::nullopt;
+            }
+            (option == "--record" ? o.recordPath : o.playPath) = value;
         } else {
             error = "unknown option " + option;
             return std::nullopt;
         }
+    }
+    if (o.serviceHost.empty() != o.loginUser.empty()) {
+        error = "--service and --login go together";
+        return std::nullopt;
+    }
+    if (!o.playPath.empty() && (!o.callHost.empty() || !o.recordPath.empty())) {
+        error = "--play plays a file and exits; it takes no --call or --record";
+        return std::nullopt;
     }
     return o;
 }
@@ -119,7 +148,8 @@ std::optional<CliOptions> CliOptions::parse(const std::vector<std::string>& args
 const char* CliOptions::usage() {
     return "usage: ostrel-cli [--port N] [--user NAME] [--answer accept|reject|ignore]\n"
            "                  [--call HOST[:PORT]] [--expect-user NAME] [--dtmf DIGITS]\n"
-           "                  [--seconds N]\n"
+           "                  [--seconds N] [--service HOST[:PORT] --login USER:PASSWORD]\n"
+           "                  [--record FILE.vrec] | --play FILE.vrec\n"
            "  --port N            listening UDP port (default 1720, 0 for any free one)\n"
            "  --user NAME         user name sent to peers (default UNKNOWN)\n"
            "  --answer POLICY     incoming calls: accept (default), reject, or ignore\n"
@@ -128,6 +158,10 @@ const char* CliOptions::usage() {
            "  --expect-user NAME  the user the call expects to reach\n"
            "  --dtmf DIGITS       send these digits to every peer once the call is active\n"
            "  --seconds N         stop and exit after N seconds (default: until SIGINT/SIGTERM)\n"
+           "  --service HOST[:PORT] --login USER:PASSWORD\n"
+           "                      log in to the web service and stay online (keep-alive)\n"
+           "  --record FILE       record the conversation; saved to FILE when it ends\n"
+           "  --play FILE         play a recorded conversation and exit\n"
            "Audio: OSTREL_CAPTURE_FILE, OSTREL_PLAYBACK_FILE, OSTREL_AUDIO=none.\n"
            "Prints one line per engine notification. Exit status: 0 after a clean stop,\n"
            "1 when the call failed, 2 for bad options.\n";

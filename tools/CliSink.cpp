@@ -43,6 +43,10 @@ void CliSink::notify(engine::Notification n) {
     }
 }
 
+bool CliSink::addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) {
+    return recorder_ == nullptr || recorder_->addBlock(pcm, byteCount, direction);
+}
+
 bool CliSink::closingNow() {
     std::lock_guard lock(mutex_);
     return closing_;

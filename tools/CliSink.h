@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/EngineSink.h"
+#include "recording/ConversationRecorder.h"
 #include "tools/CliOptions.h"
 
 namespace ostrel::tools {
@@ -19,6 +20,10 @@ public:
 
     void log(std::string_view text) override;
     void notify(engine::Notification notification) override;
+    bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) override;
+
+    // Where sent and played blocks go while the engine records; set before the engine starts.
+    void setRecorder(recording::ConversationRecorder* recorder) { recorder_ = recorder; }
 
     // Waits up to `ms` for the call to become active; true once it is.
     bool waitCallActive(int ms);
@@ -31,6 +36,7 @@ private:
 
     const AnswerPolicy policy_;
     std::FILE* out_;
+    recording::ConversationRecorder* recorder_ = nullptr;
     std::mutex mutex_;  // guards the output, callActive_ and open_
     std::condition_variable changed_;
     bool callActive_ = false;

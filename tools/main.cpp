@@ -9,10 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "audio/AudioSelection.h"
 #include "engine/NetCore.h"
 #include "platform/Platform.h"
+#include "recording/ConversationRecorder.h"
+#include "recording/PlayRecording.h"
 #include "tools/CliOptions.h"
 #include "tools/CliSink.h"
+#include "tools/ServicePresence.h"
 
 using namespace ostrel;
 
@@ -21,6 +25,14 @@ namespace {
 constexpr int kExitStopped = 0;
 constexpr int kExitCallFailed = 1;
 constexpr int kExitBadOptions = 2;
+
+int play(const std::string& path) {
+    const auto outcome = recording::playRecording(path, audio::processWaveBackend());
+    std::fprintf(stderr, "ostrel-cli: %s: %s (%u blocks heard)\n", path.c_str(),
+                 std::string(recording::playOutcomeText(outcome.result)).c_str(),
+                 outcome.blocksHeard);
+    return outcome.result == recording::PlayOutcome::Played ? kExitStopped : kExitCallFailed;
+}
 
 // Waits up to `ms` for SIGINT or SIGTERM, which every thread has blocked; true when one came.
 bool waitForStopSignal(const sigset_t& signals, int ms) {
@@ -42,6 +54,9 @@ int main(int argc, char** argv) {
         std::fputs(tools::CliOptions::usage(), stdout);
         return kExitStopped;
     }
+    if (!options->playPath.empty()) {
+        return play(options->playPath);
+    }
 
     // Blocked before any thread starts, so that every engine thread inherits the mask and
     // the signals wait for the main thread.
@@ -53,7 +68,30 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     tools::CliSink sink(options->answer, stdout);
-    engine::NetCore core(platform::newGuidText(), options->port, sink, options->user);
+    // The recorder asks the engine for the conference GUID, and only once blocks arrive,
+    // which is after the engine below exists.
+    std::unique_ptr<engine::NetCore> netCore;
+    std::unique_ptr<recording::ConversationRecorder> recorder;
+    if (!options->recordPath.empty()) {
+        recorder = std::make_unique<recording::ConversationRecorder>(
+            [&netCore] { return netCore->conferenceGuid(); });
+        sink.setRecorder(recorder.get());
+    }
+    const std::string identity = platform::newGuidText();
+    netCore = std::make_unique<engine::NetCore>(identity, options->port, sink, options->user);
+    engine::NetCore& core = *netCore;
+
+    std::unique_ptr<tools::ServicePresence> presence;
+    if (!options->serviceHost.empty()) {
+        presence = std::make_unique<tools::ServicePresence>(
+            options->serviceHost, options->loginUser, options->loginPassword, identity,
+            core.listeningPort(), stderr);
+        if (!presence->login()) {
+            core.stop();
+            return kExitCallFailed;
+        }
+        presence->keepAlive();
+    }
 
     std::atomic<bool> callFailed{false};
     std::atomic<bool> callDone{options->callHost.empty()};
@@ -95,6 +133,9 @@ int main(int argc, char** argv) {
             core.sendDigits(options->dtmf);
             digitsSent = true;
         }
+        if (recorder && !core.isRecording() && sink.waitCallActive(0)) {
+            core.setRecording(true);
+        }
         if (callDone.load() && callFailed.load()) {
             break;  // nothing left to do: the one call we were to make did not happen
         }
@@ -102,6 +143,22 @@ int main(int argc, char** argv) {
 
     request.requestCancel();
     sink.rejectOpenQuestions();
+    // The recording is finished while the engine still runs, as the window does at a call's end.
+    if (recorder) {
+        core.setRecording(false);
+        if (!recorder->isStarted()) {
+            std::fprintf(stderr, "ostrel-cli: nothing was recorded\n");
+        } else if (recorder->save(options->recordPath)) {
+            std::fprintf(stderr, "ostrel-cli: recording saved to %s\n",
+                         options->recordPath.c_str());
+        } else {
+            std::fprintf(stderr, "ostrel-cli: the recording could not be saved to %s\n",
+                         options->recordPath.c_str());
+        }
+    }
+    if (presence) {
+        presence->logoff();
+    }
     core.stop();
     if (caller.joinable()) {
         caller.join();
