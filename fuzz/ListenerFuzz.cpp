@@ -39,7 +39,8 @@ struct Listener {
     // Answers to earlier inputs (ringing, refusals, relayed datagrams) are of no interest.
     void drain(UdpSocket& socket) {
         std::array<uint8_t, 4096> buffer;
-        while (socket.receiveFrom(buffer.data(), buffer.size()).result != UdpSocket::Result::TimedOut) {
+        while (socket.receiveFrom(buffer.data(), buffer.size()).result !=
+               UdpSocket::Result::TimedOut) {
         }
     }
 

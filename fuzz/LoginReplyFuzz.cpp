@@ -13,7 +13,8 @@ bool same(const LoginReply& a, const LoginReply& b) {
     if (a.error != b.error || a.errDescription != b.errDescription ||
         a.showUserMessage != b.showUserMessage || a.urlToNavigate != b.urlToNavigate ||
         a.popupUrl != b.popupUrl || a.buddyNames != b.buddyNames ||
-        a.providers.size() != b.providers.size() || a.callingCards.size() != b.callingCards.size()) {
+        a.providers.size() != b.providers.size() ||
+        a.callingCards.size() != b.callingCards.size()) {
         return false;
     }
     for (size_t i = 0; i < a.providers.size(); ++i) {
@@ -38,8 +39,8 @@ bool same(const LoginReply& a, const LoginReply& b) {
     for (size_t i = 0; i < a.callingCards.size(); ++i) {
         const CallingCard& c = a.callingCards[i];
         const CallingCard& d = b.callingCards[i];
-        if (c.providerId != d.providerId || c.accountNumber != d.accountNumber ||
-            c.pin != d.pin || c.isDefault != d.isDefault) {
+        if (c.providerId != d.providerId || c.accountNumber != d.accountNumber || c.pin != d.pin ||
+            c.isDefault != d.isDefault) {
             return false;
         }
     }

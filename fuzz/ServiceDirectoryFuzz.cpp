@@ -15,11 +15,16 @@ namespace {
 const std::string kUnread("unread\0", 7);
 
 std::string ServiceDirectory::*const kFields[] = {
-    &ServiceDirectory::server,           &ServiceDirectory::path,
-    &ServiceDirectory::loginScript,      &ServiceDirectory::logoffScript,
-    &ServiceDirectory::keepAliveScript,  &ServiceDirectory::buddyListScript,
-    &ServiceDirectory::onlineUsersScript, &ServiceDirectory::callReportScript,
-    &ServiceDirectory::reachabilityScript, &ServiceDirectory::callingCardScript,
+    &ServiceDirectory::server,
+    &ServiceDirectory::path,
+    &ServiceDirectory::loginScript,
+    &ServiceDirectory::logoffScript,
+    &ServiceDirectory::keepAliveScript,
+    &ServiceDirectory::buddyListScript,
+    &ServiceDirectory::onlineUsersScript,
+    &ServiceDirectory::callReportScript,
+    &ServiceDirectory::reachabilityScript,
+    &ServiceDirectory::callingCardScript,
     &ServiceDirectory::problemReportScript,
 };
 

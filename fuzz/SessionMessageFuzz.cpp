@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(view->u32(offset) == littleEndianAt(payload, length, offset));
         FUZZ_CHECK(view->u8(offset) == (offset < length ? payload[offset] : 0));
     }
-    for (size_t offset : {size_t{0}, connect_field::kIdentity, connect_field::kConnectionString,
-                          last, length}) {
+    for (size_t offset :
+         {size_t{0}, connect_field::kIdentity, connect_field::kConnectionString, last, length}) {
         checkText(*view, offset, 64);
         checkText(*view, offset, 128);
     }

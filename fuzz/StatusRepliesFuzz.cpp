@@ -28,7 +28,8 @@ int32_t referenceInteger(std::string_view text) {
     const size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
     std::string_view number = text.substr(0, digits);
     const size_t firstNonZero = number.find_first_not_of('0');
-    number = firstNonZero == std::string_view::npos ? std::string_view() : number.substr(firstNonZero);
+    number =
+        firstNonZero == std::string_view::npos ? std::string_view() : number.substr(firstNonZero);
     if (number.size() > 11) {
         return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
     }

@@ -1,7 +1,7 @@
 // Turns fuzz input into datagrams of the session message frame. Most come out framed (the
 // signature and a length field that agrees with the payload), so the fuzzer spends its time
-// beyond the frame check; the rest are raw bytes or frames whose length field lies, which
-// exercise the check itself.
+// beyond the frame check; the rest are raw bytes, over-long datagrams or frames whose length
+// field lies, which exercise the check itself.
 #pragma once
 
 #include <cstddef>

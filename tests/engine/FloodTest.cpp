@@ -78,7 +78,8 @@ private:
 
 int threadCount() {
     int n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
         ++n;
     }
     return n;
@@ -114,7 +115,8 @@ void writeTone(const std::filesystem::path& path, int seconds) {
     out.write("data", 4);
     u32(samples * 2);
     for (uint32_t i = 0; i < samples; ++i) {
-        u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / 8000))));
+        u16(static_cast<uint16_t>(
+            static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / 8000))));
     }
 }
 
@@ -173,8 +175,8 @@ TEST(FloodTest, ListenerSurvivesConnectAndMalformedFloodDuringACall) {
     raiseDescriptorLimit(kSourcePorts + 512);
 
     // Voice streams read and write files, never a sound card.
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("ostrel-flood-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("ostrel-flood-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     writeTone(folder / "tone.wav", 30);
     ::setenv("OSTREL_CAPTURE_FILE", (folder / "tone.wav").c_str(), 1);
@@ -182,8 +184,8 @@ TEST(FloodTest, ListenerSurvivesConnectAndMalformedFloodDuringACall) {
 
     FloodSink aliceSink("bob");
     FloodSink bobSink;
-    auto alice = std::make_unique<NetCore>("a11ce000-0000-4000-8000-000000000001", 0, aliceSink,
-                                           "alice");
+    auto alice =
+        std::make_unique<NetCore>("a11ce000-0000-4000-8000-000000000001", 0, aliceSink, "alice");
     auto bob = std::make_unique<NetCore>("b0b00000-0000-4000-8000-000000000002", 0, bobSink, "bob");
     ASSERT_TRUE(alice->isListening());
     const uint16_t port = alice->listeningPort();
