@@ -136,7 +136,12 @@ void MasterServer::dispatchLoop() {
                     formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
                                got.result == UdpSocket::Result::Truncated ? EMSGSIZE : got.error));
             }
-            sleepMs(timings.errorPauseMs);
+            // The pause keeps an error that persists from spinning the thread. An over-long
+            // datagram does not persist: the read that reports it consumed it. Pausing for
+            // each would let any sender stall the listener with 200 large datagrams a second.
+            if (got.result != UdpSocket::Result::Truncated) {
+                sleepMs(timings.errorPauseMs);
+            }
             continue;
         }
         // Every field is read through the checked view: a datagram whose length field
