@@ -7,6 +7,7 @@
 #include "platform/SocketAddress.h"
 #include "sync/CWorkerThread.h"
 #include "webservice/HttpRequester.h"
+#include "netconfig/NetworkSettings.h"
 #include "webservice/ReachabilityReply.h"
 #include "webservice/ServiceDirectory.h"
 #include "webservice/ServiceRequests.h"
@@ -14,15 +15,15 @@
 namespace ostrel::netconfig {
 
 ReachabilitySettings ReachabilitySettings::load() {
-    namespace value = settings::value;
+    const NetworkSettings stored = LoadNetworkSettings();
     ReachabilitySettings loaded;
-    loaded.proxyHost = settings::read(value::HttpProxyName);
-    loaded.proxyOn = settings::read(value::UseHttpProxy) == 1;
-    loaded.configuredIp = settings::read(value::ConfiguredIP);
-    loaded.alternatePort = settings::read(value::UseAlternateListeningPort) == 1;
-    loaded.listeningPort = settings::read(value::ListeningPort);
-    loaded.ipType = settings::read(value::IPType);
-    loaded.proxyPort = settings::read(value::HttpProxyPort);
+    loaded.proxyHost = stored.proxyHost;
+    loaded.proxyOn = stored.useProxy == 1;
+    loaded.configuredIp = stored.configuredIp;
+    loaded.alternatePort = stored.useAlternatePort == 1;
+    loaded.listeningPort = stored.listeningPort;
+    loaded.ipType = stored.ipType;
+    loaded.proxyPort = stored.proxyPort;
     return loaded;
 }
 

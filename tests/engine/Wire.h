@@ -31,7 +31,8 @@ inline std::vector<uint8_t> frame(uint8_t code, std::vector<uint8_t> payload = {
     for (int i = 0; i < 4; ++i) {
         d[9 + i] = static_cast<uint8_t>(n >> (8 * i));
     }
-    std::copy(payload.begin(), payload.end(), d.begin() + kHeader);
+    d.resize(kHeader);
+    d.insert(d.end(), payload.begin(), payload.end());
     return d;
 }
 
