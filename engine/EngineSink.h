@@ -24,6 +24,7 @@ public:
 
     // A 200 ms block of 16-bit PCM the engine sent (direction 0) or played (direction 1); called
     // only while the recording switch is on, from the engine's voice threads.
+    // Until a conversation recorder is attached, this default is a no-op recorder.
     virtual bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) {
         (void)pcm;
         (void)byteCount;
