@@ -1,6 +1,7 @@
 // What the engine's owner supplies: a log for the engine's diagnostic texts and a notify
 // operation for its events. Both are called from every engine thread (listener, request
 // threads, connecting thread, voice threads), so they must be thread-safe and must not block.
+// Recording goes through addBlock, whose default is a no-op recorder until one is attached.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +25,6 @@ public:
 
     // A 200 ms block of 16-bit PCM the engine sent (direction 0) or played (direction 1); called
     // only while the recording switch is on, from the engine's voice threads.
-    // Until a conversation recorder is attached, this default is a no-op recorder.
     virtual bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) {
         (void)pcm;
         (void)byteCount;
