@@ -1,6 +1,7 @@
 // What the engine's owner supplies: a log for the engine's diagnostic texts and a notify
 // operation for its events. Both are called from every engine thread (listener, request
 // threads, connecting thread, voice threads), so they must be thread-safe and must not block.
+// Recording goes through addBlock, whose default is a no-op recorder until one is attached.
 #pragma once
 
 #include <cstddef>

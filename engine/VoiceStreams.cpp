@@ -159,11 +159,8 @@ void VoiceStreams::handleCapturedBlock() {
     capture_.requeue();
 
     const bool speech = blockHasSpeech(pcm.data(), pcm.size());
-    if (speech) {
-        silenceRun_ = 0;
-    }
     bool sent = false;
-    if (speech || silenceRun_ < kHangOverBlocks) {
+    if (silenceGate_.admit(speech)) {
         SessionMessage voice(MSG_VOICE);
         sendCodec_->encodeMessage(pcm.data(), pcm.size(), voice);
         sync::ReadLock lock(engine_.sessionGuard());
@@ -189,9 +186,6 @@ void VoiceStreams::handleCapturedBlock() {
         }
     }
     engine_.setTransmitting(sent);
-    if (!speech && silenceRun_ < kHangOverBlocks) {
-        ++silenceRun_;
-    }
     if (engine_.sessionCount() > 2) {
         mixerPass();
     }

@@ -18,6 +18,7 @@
 #include "engine/PcmQueue.h"
 #include "engine/SessionId.h"
 #include "engine/SessionMessage.h"
+#include "engine/VoiceActivity.h"
 #include "platform/SocketAddress.h"
 #include "sync/CWorkerThread.h"
 #include "sync/ThreadId.h"
@@ -84,7 +85,7 @@ private:
 
     // Record-send thread only.
     std::unique_ptr<audio::SpeechCodec> sendCodec_;
-    uint32_t silenceRun_ = 0;
+    SilenceGate silenceGate_;
 
     // Mixer passes run on the receive-play thread in a two-party call and on the record-send
     // thread in a conference; while the list grows or shrinks both may try at once, so a pass

@@ -177,9 +177,11 @@ TEST_F(SessionControlTest, HangUpCountsOnlyFromThePeer) {
     r.address = "127.0.0.1";
     r.port = callee.port();
     r.expectedUser = "bob";
+    engine->setUserName("alicia");  // the next request carries the new name
     auto result = std::async(std::launch::async, [&] { return engine->connect(r); });
     auto request = callee.receiveCode(MSG_CONNECT_REQUEST, 2000);
     ASSERT_TRUE(request);
+    EXPECT_EQ(wire::text(request->bytes, 13, 64), "alicia");
     callee.sendTo(request->fromPort, wire::connectAccept("bob", 6, "bob-id", ""));
     ASSERT_TRUE(result.get());
 
