@@ -1,6 +1,7 @@
 // The playback file: one WAV of 8000 Hz mono 16-bit PCM that every playback device of the
 // process appends to, in the order the buffers were played. Any thread may write; the header
-// is brought up to date after every write, so the file is readable while the client runs.
+// is brought up to date after every 200 ms block written, so the file is readable while the
+// client runs.
 #pragma once
 
 #include <sndfile.h>
@@ -31,8 +32,11 @@ public:
 private:
     WavFileWriter(SNDFILE* file, std::string path) : file_(file), path_(std::move(path)) {}
 
-    std::mutex mutex_;  // guards file_ between devices writing at once
+    static constexpr size_t kFramesPerHeaderUpdate = 1600;
+
+    std::mutex mutex_;  // guards file_ and framesSinceHeader_ between devices writing at once
     SNDFILE* file_;
+    size_t framesSinceHeader_ = 0;
     std::string path_;
 };
 
