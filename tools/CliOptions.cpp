@@ -46,7 +46,7 @@ std::optional<CliOptions> CliOptions::parse(const std::vector<std::string>& args
         }
         static const char* const kWithValue[] = {
             "--port",    "--user",    "--answer", "--call",   "--expect-user", "--dtmf",
-            "--seconds", "--service", "--login",  "--record", "--play"};
+            "--seconds", "--service", "--login",  "--record", "--play",        "--keepalive"};
         const bool known =
             std::find(std::begin(kWithValue), std::end(kWithValue), option) != std::end(kWithValue);
         if (!known) {
@@ -123,6 +123,13 @@ std::optional<CliOptions> CliOptions::parse(const std::vector<std::string>& args
             }
             o.loginUser = value.substr(0, colon);
             o.loginPassword = value.substr(colon + 1);
+        } else if (option == "--keepalive") {
+            const auto seconds = number(value, 1, 3600);
+            if (!seconds) {
+                error = "--keepalive needs 1 to 3600 seconds, not " + value;
+                return std::nullopt;
+            }
+            o.keepAliveSeconds = *seconds;
         } else if (option == "--record" || option == "--play") {
             if (value.empty()) {
                 error = option + " needs a file name";
@@ -160,6 +167,7 @@ const char* CliOptions::usage() {
            "  --seconds N         stop and exit after N seconds (default: until SIGINT/SIGTERM)\n"
            "  --service HOST[:PORT] --login USER:PASSWORD\n"
            "                      log in to the web service and stay online (keep-alive)\n"
+           "  --keepalive N       seconds between keep-alive requests (default 45)\n"
            "  --record FILE       record the conversation; saved to FILE when it ends\n"
            "  --play FILE         play a recorded conversation and exit\n"
            "Audio: OSTREL_CAPTURE_FILE, OSTREL_PLAYBACK_FILE, OSTREL_AUDIO=none.\n"

@@ -25,6 +25,7 @@ struct CliOptions {
     std::string serviceHost;  // --service: log in there (with --login)
     std::string loginUser;
     std::string loginPassword;
+    uint32_t keepAliveSeconds = 45;  // --keepalive: between keep-alive requests
     std::string recordPath;  // --record: the call's recording is saved here at the end
     std::string playPath;    // --play: plays this recording and exits
     bool help = false;

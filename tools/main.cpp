@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
             core.stop();
             return kExitCallFailed;
         }
-        presence->keepAlive();
+        presence->keepAlive(options->keepAliveSeconds * 1000);
     }
 
     std::atomic<bool> callFailed{false};

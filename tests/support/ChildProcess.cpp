@@ -148,6 +148,9 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout) 
         const pid_t done = waitpid(pid_, &raw, WNOHANG);
         if (done == pid_) {
             status_ = statusOf(raw);
+            // The rest of what it printed joins lines().
+            while (readLine(std::chrono::milliseconds(200))) {
+            }
             return status_;
         }
         if (done < 0 && errno != EINTR) {

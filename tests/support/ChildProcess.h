@@ -34,10 +34,10 @@ public:
     const std::vector<std::string>& lines() const { return lines_; }
 
     // Sends SIGTERM and waits up to `grace`, then SIGKILL; the exit status, or -1 for a
-    // signal death.
+    // signal death. Like waitForExit, reads what is left of the output into lines().
     int stop(std::chrono::milliseconds grace = std::chrono::milliseconds(5000));
     // Waits for the program to end on its own; the exit status, -1 for a signal death, or
-    // nothing by the time-out.
+    // nothing by the time-out. Once it has ended, the rest of its output is read into lines().
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
 
 private:

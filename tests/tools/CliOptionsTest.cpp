@@ -67,3 +67,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadCliOptions,
                                            std::vector<std::string>{"--seconds", "-3"},
                                            std::vector<std::string>{"--user", std::string(64, 'x')},
                                            std::vector<std::string>{"stray"}));
+
+TEST(CliOptions, ServiceAccountRecordingAndPlaying) {
+    const auto o = parse({"--service", "127.0.0.1:8080", "--login", "bob:se:cret", "--keepalive",
+                          "2", "--record", "call.vrec"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->serviceHost, "127.0.0.1:8080");
+    EXPECT_EQ(o->loginUser, "bob");
+    EXPECT_EQ(o->loginPassword, "se:cret") << "only the first colon ends the user name";
+    EXPECT_EQ(o->keepAliveSeconds, 2u);
+    EXPECT_EQ(o->recordPath, "call.vrec");
+    EXPECT_EQ(parse({})->keepAliveSeconds, 45u);
+
+    std::string error;
+    EXPECT_FALSE(parse({"--service", "127.0.0.1:8080"}, &error));
+    EXPECT_EQ(error, "--service and --login go together");
+    EXPECT_FALSE(parse({"--login", "bob:x"}, &error));
+    EXPECT_FALSE(parse({"--service", "h", "--login", "nocolon"}, &error));
+    EXPECT_EQ(error, "--login needs USER:PASSWORD");
+    EXPECT_FALSE(parse({"--service", "h", "--login", ":pw"}, &error));
+    EXPECT_FALSE(parse({"--service", "h:99999", "--login", "a:b"}, &error));
+    EXPECT_FALSE(parse({"--keepalive", "0"}, &error));
+    EXPECT_FALSE(parse({"--play", "a.vrec", "--call", "peer"}, &error));
+    EXPECT_FALSE(parse({"--record", ""}, &error));
+    EXPECT_EQ(parse({"--play", "a.vrec"})->playPath, "a.vrec");
+}
