@@ -98,6 +98,20 @@ CardEntry checkCardEntry(std::optional<uint32_t> providerId, std::string_view ac
     return {std::move(card), {}};
 }
 
+std::vector<CallingCard> cardsForFutureCalls(const std::vector<CallingCard>& stored,
+                                             const CallingCard& entered) {
+    std::vector<CallingCard> cards{entered};
+    cards.front().isDefault = 1;
+    for (const auto& c : stored) {
+        if (c.providerId == entered.providerId && c.accountNumber == entered.accountNumber) {
+            continue;
+        }
+        cards.push_back(c);
+        cards.back().isDefault = 0;
+    }
+    return cards;
+}
+
 std::vector<CardRow> rowsForCards(const std::vector<CallingCard>& cards) {
     std::vector<CardRow> rows(kCardRows);
     for (size_t i = 0; i < kCardRows && i < cards.size(); ++i) {

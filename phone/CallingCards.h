@@ -67,6 +67,13 @@ struct CardEntry {
 CardEntry checkCardEntry(std::optional<uint32_t> providerId, std::string_view account,
                          std::string_view pin);
 
+// The card list to upload when the user keeps an entered card for future calls: that card
+// first, as the one default, then the stored cards (their default flags cleared, a copy of
+// the same provider and account dropped). The upload replaces the whole list, so uploading
+// the new card alone would delete every other card of the user.
+std::vector<CallingCard> cardsForFutureCalls(const std::vector<CallingCard>& stored,
+                                             const CallingCard& entered);
+
 // One row of "Calling Card Settings" as the user left it.
 struct CardRow {
     std::optional<uint32_t> providerId;  // empty: "<select>"

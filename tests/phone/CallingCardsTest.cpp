@@ -158,3 +158,17 @@ TEST(CallingCardsTest, FiveStoredCardsFillThreeRows) {
     EXPECT_TRUE(one[0].isDefault);
     EXPECT_FALSE(one[1].providerId);
 }
+
+TEST(CallingCardsTest, KeepingAnEnteredCardKeepsTheOtherCards) {
+    const std::vector<CallingCard> stored = {
+        {1, "111", "1", 0}, {9, "222", "2", 1}, {4, "555", "old", 0}};
+    const auto cards = cardsForFutureCalls(stored, {4, "555", "new", 1});
+    ASSERT_EQ(cards.size(), 3u);
+    EXPECT_EQ(cards[0].providerId, 4u);
+    EXPECT_EQ(cards[0].pin, "new");
+    EXPECT_EQ(cards[0].isDefault, 1u);
+    EXPECT_EQ(cards[1].accountNumber, "111");
+    EXPECT_EQ(cards[2].accountNumber, "222");
+    EXPECT_EQ(cards[1].isDefault + cards[2].isDefault, 0u);
+    EXPECT_EQ(cardsForFutureCalls({}, {4, "5", "6", 0}).front().isDefault, 1u);
+}
