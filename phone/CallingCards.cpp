@@ -133,7 +133,8 @@ CardRowsCheck checkCardRows(const std::vector<CardRow>& rows) {
             return {{}, kDefaultWithoutProvider};
         }
         if (row.providerId) {
-            check.cards.push_back(CallingCard{*row.providerId, account, pin, row.isDefault ? 1u : 0u});
+            check.cards.push_back(
+                CallingCard{*row.providerId, account, pin, row.isDefault ? 1u : 0u});
         }
     }
     return check;

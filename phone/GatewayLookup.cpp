@@ -109,8 +109,9 @@ bool lookupGateway(GatewayLookupRequest& request, GatewayLookupObserver* observe
             continue;
         }
         GatewayAddress found;
-        const auto outcome = askHost(
-            request, platform::SocketAddress{*ip, static_cast<uint16_t>(host.port)}, timings, found);
+        const auto outcome =
+            askHost(request, platform::SocketAddress{*ip, static_cast<uint16_t>(host.port)},
+                    timings, found);
         if (outcome == HostOutcome::Cancelled) {
             return false;
         }

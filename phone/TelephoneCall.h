@@ -50,8 +50,7 @@ bool usesAutoDigits(const Provider& provider, const CallingCard& card);
 // The request for `number` through the gateway found, with the card's automatic digits.
 engine::ConnectionRequest telephoneRequest(const std::string& number, const CallingCard& card,
                                            const Provider& provider,
-                                           const std::string& gatewayAddress,
-                                           uint16_t gatewayPort);
+                                           const std::string& gatewayAddress, uint16_t gatewayPort);
 
 // `prepareTelephoneCall`: true when `request` is ready to dial. Its cancel flag is left as the
 // caller made it (a fresh one), since the lookup's cancel is the lookup's own.

@@ -49,7 +49,8 @@ CCallingCardSettingsDlg::CCallingCardSettingsDlg(PhoneHost& host, QWidget* paren
         grid->addWidget(r.provider, line, 1);
         grid->addWidget(r.account, line, 2);
         grid->addWidget(r.pin, line, 3);
-        connect(r.provider, &QComboBox::currentIndexChanged, this, [this, i] { providerChanged(i); });
+        connect(r.provider, &QComboBox::currentIndexChanged, this,
+                [this, i] { providerChanged(i); });
     }
     layout->addLayout(grid);
     manual_ = new QRadioButton(
@@ -57,11 +58,12 @@ CCallingCardSettingsDlg::CCallingCardSettingsDlg(PhoneHost& host, QWidget* paren
     choices_->addButton(manual_);
     layout->addWidget(manual_);
 
-    purchase_ = new QLabel(
-        QStringLiteral("<a href=\"purchase\">%1</a>").arg(tr("Click here to purshase a calling card")),
-        this);
+    purchase_ = new QLabel(QStringLiteral("<a href=\"purchase\">%1</a>")
+                               .arg(tr("Click here to purshase a calling card")),
+                           this);
     purchase_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    connect(purchase_, &QLabel::linkActivated, this, [this] { host_.openServicePage(kPurchasePage); });
+    connect(purchase_, &QLabel::linkActivated, this,
+            [this] { host_.openServicePage(kPurchasePage); });
     layout->addWidget(purchase_);
 
     auto* buttons = new QHBoxLayout;
@@ -96,7 +98,8 @@ void CCallingCardSettingsDlg::fill(const std::vector<CallingCard>& cards) {
     for (size_t i = 0; i < kCardRows; ++i) {
         Row& r = rows_[i];
         const CardRow& v = values[i];
-        const int index = v.providerId ? r.provider->findData(QVariant::fromValue(*v.providerId)) : -1;
+        const int index =
+            v.providerId ? r.provider->findData(QVariant::fromValue(*v.providerId)) : -1;
         r.provider->setCurrentIndex(index > 0 ? index : 0);
         providerChanged(i);
         if (index > 0) {

@@ -42,7 +42,8 @@ CEnterCallingCardDlg::CEnterCallingCardDlg(PhoneHost& host, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     purchase_ = buttons->addButton(tr("Purchase New"), QDialogButtonBox::ActionRole);
-    connect(purchase_, &QPushButton::clicked, this, [this] { host_.openServicePage(kPurchasePage); });
+    connect(purchase_, &QPushButton::clicked, this,
+            [this] { host_.openServicePage(kPurchasePage); });
     connect(buttons, &QDialogButtonBox::accepted, this, &CEnterCallingCardDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -70,9 +71,9 @@ void CEnterCallingCardDlg::accept() {
         providerId = providers_->currentData().toUInt();
         chosen = host_.cardBook().findProvider(*providerId);
     }
-    const CardEntry entry = checkCardEntry(chosen ? providerId : std::nullopt,
-                                           account_->text().toStdString(),
-                                           pin_->text().toStdString());
+    const CardEntry entry =
+        checkCardEntry(chosen ? providerId : std::nullopt, account_->text().toStdString(),
+                       pin_->text().toStdString());
     if (!entry.card) {
         host_.showMessage(this, latin1(entry.refusal));
         return;

@@ -201,8 +201,8 @@ bool CTelephonePage::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = qobject_cast<QWidget*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
         if (widget != nullptr && (widget == this || isAncestorOf(widget)) &&
-            (key->modifiers() & Qt::ControlModifier) && !key->isAutoRepeat() &&
-            key->key() > 0 && key->key() < 0x80 && isDialDigit(static_cast<char>(key->key()))) {
+            (key->modifiers() & Qt::ControlModifier) && !key->isAutoRepeat() && key->key() > 0 &&
+            key->key() < 0x80 && isDialDigit(static_cast<char>(key->key()))) {
             pressDialKey(static_cast<char>(key->key()));
             return true;
         }

@@ -15,9 +15,9 @@ bool uploadCards(PhoneHost& host, QWidget* parent, const std::vector<CallingCard
                                                      static_cast<int>(kNotLoggedInUpload.size())));
         return false;
     }
-    QWidget* wait = makeWaitWindow(
-        parent, QString::fromLatin1(kUpdatingCardsText.data(),
-                                    static_cast<int>(kUpdatingCardsText.size())));
+    QWidget* wait =
+        makeWaitWindow(parent, QString::fromLatin1(kUpdatingCardsText.data(),
+                                                   static_cast<int>(kUpdatingCardsText.size())));
     wait->show();
     bool stored = false;
     auto& requester = host.requester();

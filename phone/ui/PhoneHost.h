@@ -56,7 +56,8 @@ public:
 };
 
 inline constexpr const char* kMessageCaption = "Talvero";
-inline constexpr const char* kExamplesPage = "/app_links/app_phone_usage_examples.aspx?ClientType=0";
+inline constexpr const char* kExamplesPage =
+    "/app_links/app_phone_usage_examples.aspx?ClientType=0";
 inline constexpr const char* kPurchasePage = "/app_links/app_purchase_new_cc.aspx?ClientType=0";
 inline constexpr const char* kHelpPage = "/app_links/app_contexthelp.aspx?ClientType=0";
 

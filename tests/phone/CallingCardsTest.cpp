@@ -142,7 +142,8 @@ TEST(CallingCardsTest, SettingsRowsRefuseAPinWithoutAccountAndAcceptAnAccountWit
 TEST(CallingCardsTest, FiveStoredCardsFillThreeRows) {
     std::vector<CallingCard> cards;
     for (uint32_t i = 1; i <= 5; ++i) {
-        cards.push_back({i, "acct" + std::to_string(i), "pin" + std::to_string(i), i == 5 ? 1u : 0u});
+        cards.push_back(
+            {i, "acct" + std::to_string(i), "pin" + std::to_string(i), i == 5 ? 1u : 0u});
     }
     const auto rows = rowsForCards(cards);
     ASSERT_EQ(rows.size(), 3u);

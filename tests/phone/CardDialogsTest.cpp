@@ -73,10 +73,10 @@ TEST_F(CardDialogsTest, EnteredCardIsCheckedFieldByField) {
     dialog.accept();
     dialog.accountField()->setText(" 12345 ");
     dialog.accept();
-    EXPECT_EQ(host_.messages,
-              (std::vector<QString>{"Please select a provider", "Please enter the account number",
-                                    "Please enter the account number",
-                                    "Please enter the pin number"}));
+    EXPECT_EQ(
+        host_.messages,
+        (std::vector<QString>{"Please select a provider", "Please enter the account number",
+                              "Please enter the account number", "Please enter the pin number"}));
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     dialog.pinField()->setText("987");
     dialog.accept();

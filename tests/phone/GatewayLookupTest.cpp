@@ -49,8 +49,11 @@ private:
 // with the next of its scripted datagrams (nothing once they are used up).
 class ScriptedHost {
 public:
-    explicit ScriptedHost(std::vector<std::vector<uint8_t>> answers = {})
-        : answers_(std::move(answers)) {
+    // With `stranger`, every request is also answered with that datagram from a socket that
+    // is not the host's.
+    explicit ScriptedHost(std::vector<std::vector<uint8_t>> answers = {},
+                          std::vector<uint8_t> stranger = {})
+        : answers_(std::move(answers)), stranger_(std::move(stranger)) {
         socket_.bind(platform::SocketAddress::loopback(0));
         port_ = socket_.localAddress()->port;
         thread_ = std::thread([this] { run(); });
@@ -64,8 +67,6 @@ public:
         std::lock_guard lock(mutex_);
         return times_;
     }
-    // Datagrams sent to the client from a socket that is not the host's.
-    void alsoFromStranger(std::vector<uint8_t> datagram) { stranger_ = std::move(datagram); }
 
 private:
     void run() {
@@ -244,16 +245,15 @@ TEST(GatewayLookupTest, OnlyAWholeReplyFromTheAskedHostCounts) {
     const auto emptyName = validReply("", 5);
 
     // One bad answer per request, all within the first request's wait, then the good one.
-    ScriptedHost host({bytesOf(wrongCode), shortReply, badSignature});
-    host.alsoFromStranger(validReply("stranger.test", 6));
+    ScriptedHost host({bytesOf(wrongCode), shortReply, badSignature},
+                      validReply("stranger.test", 6));
     GatewayLookupRequest request;
     request.provider = providerWith({{"127.0.0.1", host.port()}});
     EXPECT_FALSE(lookupGateway(request, nullptr, kQuick));
     EXPECT_EQ(host.requestTimes().size(), 3u);
 
     ScriptedHost second({unterminated, portZero, emptyName});
-    ScriptedHost third({validReply("gw.test", 7777)});
-    third.alsoFromStranger(validReply("stranger.test", 6));
+    ScriptedHost third({validReply("gw.test", 7777)}, validReply("stranger.test", 6));
     GatewayLookupRequest next;
     next.provider = providerWith({{"127.0.0.1", second.port()}, {"127.0.0.1", third.port()}});
     EXPECT_TRUE(lookupGateway(next, nullptr, kQuick));

@@ -51,7 +51,8 @@ TEST(RecentNumbersTest, TheTwentyFirstNumberDropsTheOldest) {
 
 TEST(RecentNumbersTest, ANumberListedInAnotherCaseMovesToTheFront) {
     webservice::test::ScopedConfigDir folder;
-    ASSERT_TRUE(settings::write(settings::value::TelephoneList, "1-800-flowers 555 1-800-Flowers 42 "));
+    ASSERT_TRUE(
+        settings::write(settings::value::TelephoneList, "1-800-flowers 555 1-800-Flowers 42 "));
     RecentNumbers recent;
     recent.load();
     recent.add("1-800-FLOWERS");

@@ -33,8 +33,7 @@ ServiceFixture::ServiceFixture() {
         }
     }
     const std::string webHost = "127.0.0.1:" + std::to_string(service_->port());
-    ok_ = webservice::LoadServiceDirectory(requester_, directory_, webHost) &&
-          login().error == 0;
+    ok_ = webservice::LoadServiceDirectory(requester_, directory_, webHost) && login().error == 0;
 }
 
 ServiceFixture::~ServiceFixture() {

@@ -43,9 +43,9 @@ TEST(TelephoneGatewayCallTest, CardDigitsArriveAtTheProvidersDelaysAndDialPadDig
     lookup.provider = telephoneProvider(gateway.lookupPort());
     ASSERT_TRUE(lookupGateway(lookup));
     const CallingCard card{1, "12345678", "4321", 1};
-    const auto request = telephoneRequest(dialledNumber(" (555) 010-2000# "), card, lookup.provider,
-                                          lookup.gatewayAddress,
-                                          static_cast<uint16_t>(lookup.gatewayPort));
+    const auto request =
+        telephoneRequest(dialledNumber(" (555) 010-2000# "), card, lookup.provider,
+                         lookup.gatewayAddress, static_cast<uint16_t>(lookup.gatewayPort));
 
     RecordingSink sink;
     engine::NetCore engine(enginetest::kIdentity, 0, sink, "alice", 6, enginetest::fastTimings());

@@ -10,9 +10,11 @@
 #include <QTimer>
 
 #include "app/settings/Settings.h"
+#include "engine/NetCore.h"
 #include "phone/GatewayLookup.h"
 #include "phone/ui/CLookupFailedDlg.h"
 #include "phone/ui/CTelephonePage.h"
+#include "tests/engine/RecordingSink.h"
 #include "tests/phone/GatewayProcess.h"
 #include "tests/phone/TestPhoneHost.h"
 #include "tests/support/QtTestApp.h"
@@ -221,4 +223,39 @@ TEST(LookupFailedDlgTest, ShowsTheCausesAndHelpOpensAPage) {
         }
     }
     EXPECT_EQ(host.pages.size(), 1u);
+}
+
+TEST_F(TelephonePageTest, DialPadDigitsOfARealCallReachTheGatewayInOrder) {
+    phonetest::GatewayProcess gateway({"--ring-ms", "50"});
+    ASSERT_TRUE(gateway.ok());
+    Provider manual = gatewayProvider(1, "127.0.0.1", gateway.lookupPort());
+    manual.params.clear();  // no automatic digits: everything the gateway gets is typed
+    host_.book.providers = {manual};
+    host_.book.cards = {{1, "1234", "99", 1}};
+    enginetest::RecordingSink sink;
+    engine::NetCore engine(enginetest::kIdentity, 0, sink, "alice", 6, enginetest::fastTimings());
+    host_.engine = &engine;
+    CTelephonePage page(host_);
+    page.setNumberText("5551234");
+
+    engine::ConnectionRequest request;
+    ASSERT_TRUE(page.prepareTelephoneCall(request));
+    EXPECT_FALSE(request.autoDtmf);
+    click(page, 1067);  // before the call: typed only
+    const auto session = engine.connect(request);
+    ASSERT_TRUE(session);
+    ASSERT_TRUE(test::processEventsUntil([&] { return engine.isCallActive(); }));
+    for (int id : {1083, 1090, 1088, 1089}) {  // 5 # * 0
+        click(page, id);
+    }
+    EXPECT_EQ(page.numberText(), "555123415#*0");
+    EXPECT_EQ(host_.clicks, (std::vector<std::string>{"2.wav", "2.wav", "1.wav", "1.wav"}));
+    ASSERT_TRUE(gateway.waitFor("digits 0 at "));
+    const auto digits = gateway.linesWith("digits ");
+    ASSERT_EQ(digits.size(), 4u);
+    EXPECT_EQ(digits[0].rfind("digits 5 at ", 0), 0u);
+    EXPECT_EQ(digits[1].rfind("digits # at ", 0), 0u);
+    EXPECT_EQ(digits[2].rfind("digits * at ", 0), 0u);
+    engine.stop();
+    EXPECT_TRUE(gateway.waitFor("hangup 127.0.0.1:"));
 }
