@@ -3,6 +3,8 @@
 // threads, connecting thread, voice threads), so they must be thread-safe and must not block.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "engine/Notification.h"
@@ -19,6 +21,15 @@ public:
     // An event. The receiver owns the parameter; an incoming-call record must be answered
     // through its respond() exactly once.
     virtual void notify(Notification notification) = 0;
+
+    // A 200 ms block of 16-bit PCM the engine sent (direction 0) or played (direction 1); called
+    // only while the recording switch is on, from the engine's voice threads.
+    virtual bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) {
+        (void)pcm;
+        (void)byteCount;
+        (void)direction;
+        return true;
+    }
 };
 
 }  // namespace ostrel::engine

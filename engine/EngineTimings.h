@@ -20,6 +20,19 @@ struct EngineTimings {
     uint32_t busyPauseMs = 1000;
     // Stop: pause between scans for incoming-request threads that have not ended yet.
     uint32_t requestThreadPollMs = 20;
+    // Stop: pause after the stop flag is set and again before the voice threads are ended,
+    // so that loops in a receive or send see the flag first.
+    uint32_t stopPauseMs = 100;
+    // The engine tick: digit resends every tick, keep-alive probes every probeTicks ticks,
+    // the sweep of silent peers every sweepTicks ticks, dropping peers not heard for
+    // silentPeerMs (45 s: four probes missed in a row).
+    uint32_t tickMs = 1000;
+    uint32_t probeTicks = 10;
+    uint32_t sweepTicks = 60;
+    uint32_t silentPeerMs = 45001;
+    // Play callback: pause before the playback device is opened, so a ring-back alert that
+    // is still ending lets go of the sound card.
+    uint32_t playOpenDelayMs = 500;
 };
 
 }  // namespace ostrel::engine

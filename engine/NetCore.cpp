@@ -2,33 +2,35 @@
 
 #include <algorithm>
 
+#include <chrono>
+#include <thread>
+
 #include "engine/MasterServer.h"
+#include "engine/PeriodicTimer.h"
 #include "engine/VoiceSession.h"
+#include "engine/VoiceStreams.h"
 #include "platform/Platform.h"
-#include "sync/ThreadMessages.h"
 
 namespace ostrel::engine {
 
 using platform::SocketAddress;
 
-namespace {
-
-constexpr uint32_t kSendKeepAliveMessage = sync::WM_USER + 3;
-
-}  // namespace
-
 NetCore::NetCore(std::string identity, uint16_t listeningPort, EngineSink& sink,
-                 std::string userName, uint32_t protocolVersion, EngineTimings timings)
+                 std::string userName, uint32_t protocolVersion, EngineTimings timings,
+                 audio::WaveBackend* audioBackend)
     : sink_(sink),
       identity_(std::move(identity)),
       configuredPort_(listeningPort),
       protocolVersion_(protocolVersion),
       timings_(timings),
-      userName_(std::move(userName)) {
+      userName_(std::move(userName)),
+      voice_(std::make_unique<VoiceStreams>(*this, audioBackend)) {
     sessionGuard_.Initialize(nullptr);
     {
         sync::WriteLock lock(sessionGuard_);
         sessions_.push_back(std::make_unique<VoiceSession>(*this, SessionType::Local));
+        localSessionId_ = sessions_.front()->id();
+        sessionCount_.store(sessions_.size());
     }
     server_ = std::make_unique<MasterServer>(*this);
     listening_.store(startServer());
@@ -37,8 +39,12 @@ NetCore::NetCore(std::string identity, uint16_t listeningPort, EngineSink& sink,
 NetCore::~NetCore() {
     stop();
     log("destructing NetCore()");
-    sync::WriteLock lock(sessionGuard_);
-    sessions_.clear();
+    {
+        sync::WriteLock lock(sessionGuard_);
+        sessions_.clear();
+        sessionCount_.store(0);
+    }
+    voice_.reset();
 }
 
 void NetCore::notify(NotificationCode code, NotificationParameter parameter) {
@@ -102,9 +108,8 @@ bool NetCore::probe(uint32_t cookie, const SocketAddress& to) {
 
 void NetCore::sendKeepAliveProbes() {
     // The probes go out from the record-send thread, which exists once a call is active.
-    const sync::ThreadId recordSend = recordSendThreadId_.load();
-    if (callActive_.load() && recordSend != 0) {
-        sync::postThreadMessage(recordSend, kSendKeepAliveMessage);
+    if (callActive_.load()) {
+        voice_->postKeepAlive();
     }
 }
 
@@ -113,12 +118,55 @@ void NetCore::startVoiceThreads() {
         return;
     }
     callActive_.store(true);
+    voice_->start();
+    {
+        std::lock_guard lock(timerLock_);
+        if (!stop_.load()) {
+            timer_ = std::make_unique<PeriodicTimer>(timings_.tickMs, [this] { tick(); });
+        }
+    }
     notify(NotificationCode::CallActive);
+}
+
+void NetCore::tick() {
+    ++ticks_;
+    if (stop_.load() || !run_.load() || !callActive_.load()) {
+        return;
+    }
+    {
+        sync::ReadLock lock(sessionGuard_);
+        const uint32_t now = platform::tickCount();
+        for (const auto& s : sessions_) {
+            s->resendPendingDigits(now);
+        }
+    }
+    if (timings_.probeTicks != 0 && ticks_ % timings_.probeTicks == 0) {
+        sendKeepAliveProbes();
+    }
+    if (timings_.sweepTicks != 0 && ticks_ % timings_.sweepTicks == 0) {
+        sync::WriteLock lock(sessionGuard_);
+        for (;;) {
+            // Read under the write lock, so no receive pass moves a last-heard time past it.
+            const uint32_t now = platform::tickCount();
+            SessionId silent;
+            for (const auto& s : sessions_) {
+                if (s->type() != SessionType::Local &&
+                    now - s->lastHeard() >= timings_.silentPeerMs) {
+                    silent = s->id();
+                    break;
+                }
+            }
+            if (!silent || !removeSession(silent)) {
+                break;
+            }
+        }
+    }
 }
 
 void NetCore::appendSessionLocked(std::unique_ptr<VoiceSession> session) {
     session->assignSessionGuid();
     sessions_.push_back(std::move(session));
+    sessionCount_.store(sessions_.size());
 }
 
 SessionId NetCore::connect(const ConnectionRequest& request) {
@@ -176,6 +224,16 @@ void NetCore::stop() {
     run_.store(false);
     hangUpAll(true);
     stop_.store(true);
+    {
+        std::lock_guard lock(timerLock_);
+        if (timer_) {
+            timer_->kill();
+        }
+    }
+    const auto pause = [this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.stopPauseMs));
+    };
+    pause();
     MasterServer* server = nullptr;
     {
         std::shared_lock lock(serverLock_);
@@ -185,6 +243,11 @@ void NetCore::stop() {
     // while the user answers.
     if (server != nullptr) {
         server->waitUntilEnded();
+    }
+    if (voice_->started()) {
+        pause();
+        voice_->endRecordSend();
+        voice_->waitReceivePlay();
     }
     std::unique_ptr<MasterServer> ended;
     {
@@ -199,6 +262,7 @@ void NetCore::hangUpAll(bool sendHangup) {
         session->disconnect(sendHangup);
     }
     sessions_.clear();
+    sessionCount_.store(0);
 }
 
 bool NetCore::removeSession(SessionId id) {
@@ -211,6 +275,7 @@ bool NetCore::removeSession(SessionId id) {
     }
     (*found)->disconnect(true);
     sessions_.erase(found);
+    sessionCount_.store(sessions_.size());
     const bool anyConnected = std::any_of(sessions_.begin(), sessions_.end(),
                                           [](const auto& s) { return s->isConnected(); });
     if (!anyConnected && !stop_.load()) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/WaveBackend.h"
 #include "engine/Engine.h"
 #include "engine/EngineSink.h"
 #include "engine/EngineTimings.h"
@@ -24,14 +25,18 @@
 namespace ostrel::engine {
 
 class MasterServer;
+class PeriodicTimer;
 class VoiceSession;
+class VoiceStreams;
 
 class NetCore final : public Engine {
 public:
     // Creates the local session and starts the listener on `listeningPort` (0: a free port
-    // the system picks). Construction never fails; see isListening().
+    // the system picks). Construction never fails; see isListening(). The voice devices use
+    // `audioBackend`, or the process's backend (chosen from the environment) when null.
     NetCore(std::string identity, uint16_t listeningPort, EngineSink& sink, std::string userName,
-            uint32_t protocolVersion = kProtocolVersion, EngineTimings timings = {});
+            uint32_t protocolVersion = kProtocolVersion, EngineTimings timings = {},
+            audio::WaveBackend* audioBackend = nullptr);
     ~NetCore() override;
 
     SessionId connect(const ConnectionRequest& request) override;
@@ -52,6 +57,7 @@ public:
     // --- For the engine's own classes ---
 
     void log(std::string_view text) { sink_.log(text); }
+    EngineSink& sink() { return sink_; }
     void notify(NotificationCode code, NotificationParameter parameter = {});
 
     std::string userName() const;
@@ -63,6 +69,18 @@ public:
     bool sequenceCheck() const { return sequenceCheck_.load(); }
     bool isRecording() const { return recording_.load(); }
     bool threadsStarted() const { return threadsStarted_.load(); }
+    // Whether the last captured block went out (false while the microphone is silent).
+    bool isTransmitting() const { return transmitting_.load(); }
+    void setTransmitting(bool on) { transmitting_.store(on); }
+    // Sessions in the list, the local one included.
+    size_t sessionCount() const { return sessionCount_.load(); }
+    bool isLocalSession(SessionId id) const { return id == localSessionId_; }
+    // The voice threads' object (for tests and benchmarks of its passes).
+    VoiceStreams& voiceStreams() { return *voice_; }
+
+    // The one-second tick: digit resends; every 10th tick keep-alive probes; every 60th the
+    // sweep of peers not heard for 45 s. Runs on the timer thread.
+    void tick();
 
     // The port the listener is bound to (the configured one until it is).
     uint16_t listeningPort() const;
@@ -115,8 +133,15 @@ private:
     std::atomic<bool> recording_{false};
     std::atomic<bool> listening_{false};
 
-    // The record-send thread's id while it runs (0 before); keep-alive probes go through it.
-    std::atomic<sync::ThreadId> recordSendThreadId_{0};
+    std::atomic<bool> transmitting_{false};
+    std::atomic<size_t> sessionCount_{0};
+    SessionId localSessionId_;
+    uint32_t ticks_ = 0;  // timer thread only
+
+    std::unique_ptr<VoiceStreams> voice_;
+    // Guards timer_: created under the session list's write lock, killed by Stop.
+    std::mutex timerLock_;
+    std::unique_ptr<PeriodicTimer> timer_;
 
     mutable sync::CSWMRG sessionGuard_;  // guards sessions_
     std::vector<std::unique_ptr<VoiceSession>> sessions_;

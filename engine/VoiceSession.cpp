@@ -20,7 +20,12 @@ constexpr size_t kMaxDescription = 255;
 }  // namespace
 
 VoiceSession::VoiceSession(NetCore& engine, SessionType type, const platform::SocketAddress& peer)
-    : engine_(engine), id_(nextSessionId()), type_(type), peerAddress_(peer) {
+    : engine_(engine),
+      id_(nextSessionId()),
+      type_(type),
+      peerAddress_(peer),
+      encoder_(audio::SpeechCodec::create()),
+      decoder_(audio::SpeechCodec::create()) {
     if (type_ == SessionType::Outgoing) {
         return;
     }
@@ -165,12 +170,110 @@ void VoiceSession::resendPendingDigits(uint32_t now) {
     const size_t count = std::min(pendingDigits_.size(), kDigitsResentPerPass);
     for (size_t i = 0; i < count; ++i) {
         PendingDigits& pending = pendingDigits_[i];
-        if (now - pending.sentAt > kDigitResendMs) {
+        // Signed: a message numbered after `now` was read must not look 49 days old.
+        if (static_cast<int32_t>(now - pending.sentAt) > static_cast<int32_t>(kDigitResendMs)) {
             send(pending.message);
             pending.sentAt = now;
         }
     }
     digitLock_.SignalSemaphore();
+}
+
+bool VoiceSession::sendVoice(SessionMessage& message, int* error) {
+    if (!message.appendVoiceTrailer(voiceSequenceOut_)) {
+        return false;
+    }
+    return send(message, error);
+}
+
+bool VoiceSession::isFromPeer(const platform::SocketAddress& from) const {
+    if (type_ == SessionType::Local) {
+        return from == ownAddress_;
+    }
+    return from.ip == destination_.ip;
+}
+
+bool VoiceSession::handleControl(const MessageView& message, const platform::SocketAddress& from) {
+    noteHeard();
+    if (type_ == SessionType::Local || !connected_.load() || from.ip != destination_.ip) {
+        return false;
+    }
+    switch (message.code()) {
+        case MSG_HANGUP:
+            engine_.log("Hangup request received");
+            return true;
+        case MSG_R_U_THERE:
+            engine_.log("R U There received");
+            send(buildProbeAnswer(message));
+            return false;
+        case MSG_I_AM_HERE: {
+            const uint32_t delay = platform::tickCount() - probeTick(message);
+            engine_.notify(NotificationCode::DelayMeasured,
+                           DelayRecord{id_, probeCookie(message), delay,
+                                       static_cast<uint32_t>(pcmQueue_.size())});
+            return false;
+        }
+        case MSG_DTMF: {
+            // Digits are taken strictly in order: a repeat of the last is acknowledged again
+            // (our ack was lost), a gap is left unacknowledged until the sender fills it.
+            const uint32_t sequence = dtmfSequence(message);
+            const uint32_t last = digitSequenceIn_.load();
+            if (sequence <= last + 1) {
+                send(buildDtmfAck(message));
+            }
+            if (sequence == last + 1) {
+                digitSequenceIn_.store(sequence);
+            }
+            return false;
+        }
+        case MSG_DTMF_ACK:
+            acknowledgeDigits(dtmfSequence(message));
+            return false;
+        default:
+            return false;
+    }
+}
+
+void VoiceSession::runAutomaticDigits(uint32_t now) {
+    if (type_ != SessionType::Outgoing || !request_.viaBridge || !request_.autoDtmf ||
+        !connected_.load()) {
+        return;
+    }
+    if (!digitsDone_) {
+        const uint32_t elapsed = now - connectTime_.load();
+        const auto sendStep = [&](int step, const std::string& digits) {
+            sendDigits(digits);
+            digitStepSent_[step] = true;
+            engine_.notify(NotificationCode::DigitsSent, DigitsSentRecord{digits, id_});
+        };
+        const auto finish = [&] {
+            digitsDone_ = true;
+            digitsDoneTime_ = now;
+        };
+        if (!digitStepSent_[0] && elapsed > request_.delay1) {
+            sendStep(0, request_.dtmf1);
+            if (request_.dtmf2.empty()) {
+                digitStepSent_[1] = true;
+                if (request_.dtmf3.empty()) {
+                    digitStepSent_[2] = true;
+                    finish();
+                }
+            }
+        } else if (digitStepSent_[0] && !digitStepSent_[1] && elapsed > request_.delay2) {
+            sendStep(1, request_.dtmf2);
+            if (request_.dtmf3.empty()) {
+                digitStepSent_[2] = true;
+                finish();
+            }
+        } else if (digitStepSent_[1] && !digitStepSent_[2] && elapsed > request_.delay3) {
+            sendStep(2, request_.dtmf3);
+            finish();
+        }
+        return;
+    }
+    if (muted_.load() && now - digitsDoneTime_ > kUnmuteDelayMs) {
+        muted_.store(false);
+    }
 }
 
 size_t VoiceSession::pendingDigitCount() {

@@ -9,7 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include <memory>
+
+#include "audio/SpeechCodec.h"
 #include "engine/ConnectionRequest.h"
+#include "engine/PcmQueue.h"
 #include "engine/SessionId.h"
 #include "engine/SessionMessage.h"
 #include "platform/SocketAddress.h"
@@ -28,6 +32,11 @@ public:
     static constexpr size_t kMaxDigitsInFlight = 6;
     static constexpr size_t kDigitsResentPerPass = 5;
     static constexpr uint32_t kDigitResendMs = 2000;
+    // Decoded voice waiting for the mixer: 5 blocks are one second.
+    static constexpr size_t kPcmQueueBlocks = 5;
+    // A gateway call is unmuted this long after its last automatic digit string, so the
+    // network has taken the digits before our voice reaches it.
+    static constexpr uint32_t kUnmuteDelayMs = 1000;
 
     // Local and incoming sessions bind a socket to 127.0.0.1 with a system-chosen port; the
     // local one sends to itself, an incoming one to the listening port, which relays to
@@ -73,6 +82,31 @@ public:
     // Last voice sequence number received (0 before the first).
     uint32_t voiceSequenceIn() const { return voiceSequenceIn_.load(); }
     void setVoiceSequenceIn(uint32_t sequence) { voiceSequenceIn_.store(sequence); }
+
+    // Last digit message number taken from the peer (0 before the first).
+    uint32_t digitSequenceIn() const { return digitSequenceIn_.load(); }
+
+    // Coders of this session's two directions: the mixer encodes what goes to the peer, the
+    // receive pass decodes what comes from it. Each is used by one thread at a time.
+    audio::SpeechCodec* encoder() { return encoder_.get(); }
+    audio::SpeechCodec* decoder() { return decoder_.get(); }
+    PcmQueue& pcmQueue() { return pcmQueue_; }
+
+    // Numbers the voice message (trailer) and sends it. Called by one thread at a time per
+    // session: the record-send thread for the local session, the mixer for remote ones.
+    bool sendVoice(SessionMessage& message, int* error = nullptr);
+
+    // A datagram other than voice read from the session socket: hang-up, probes, digits.
+    // True when the peer hung up and the session is to be removed.
+    bool handleControl(const MessageView& message, const platform::SocketAddress& from);
+
+    // Whether a datagram from `from` belongs to this conversation: the destination's address
+    // (the listener, 127.0.0.1, for an incoming session; the socket itself for the local one).
+    bool isFromPeer(const platform::SocketAddress& from) const;
+
+    // Sends the automatic digit strings of a gateway call when their time has come, and
+    // unmutes the session after the last. Receive-play thread only.
+    void runAutomaticDigits(uint32_t now);
 
     // The caller's request, kept by an outgoing session.
     const ConnectionRequest& request() const { return request_; }
@@ -129,6 +163,17 @@ private:
     std::atomic<uint32_t> voiceSequenceIn_{0};
     std::atomic<uint32_t> sentBytes_{0};
     std::atomic<uint32_t> receivedBytes_{0};
+
+    std::atomic<uint32_t> digitSequenceIn_{0};
+    uint32_t voiceSequenceOut_ = 1;  // see sendVoice
+    std::unique_ptr<audio::SpeechCodec> encoder_;
+    std::unique_ptr<audio::SpeechCodec> decoder_;
+    PcmQueue pcmQueue_{kPcmQueueBlocks};
+
+    // Automatic digits, receive-play thread only.
+    bool digitStepSent_[3] = {false, false, false};
+    bool digitsDone_ = false;
+    uint32_t digitsDoneTime_ = 0;
 
     sync::CSem connectLock_;  // held for the whole outgoing handshake
     sync::CSem digitLock_;    // guards digitSequenceOut_ and pendingDigits_

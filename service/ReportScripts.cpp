@@ -30,8 +30,12 @@ ScriptReply ReportScripts::probeFailure(std::string_view reason) {
 }
 
 ReportScripts::ReportScripts(AccountStore& accounts, PresenceStore& presence, ReportStore& reports,
-                             ServiceClock clock)
-    : accounts_(accounts), presence_(presence), reports_(reports), clock_(std::move(clock)) {}
+                             ServiceClock clock, int probeCount)
+    : accounts_(accounts),
+      presence_(presence),
+      reports_(reports),
+      clock_(std::move(clock)),
+      probeCount_(probeCount) {}
 
 ScriptReply ReportScripts::callReport(const FormFields& form) {
     const auto user = form.text("User", kMaxUserName);
@@ -183,7 +187,7 @@ ScriptReply ReportScripts::reachabilityTest(const FormFields& form,
     const std::string payload =
         message != nullptr && !message->empty() ? *message : std::string("Congratulations");
     std::string error;
-    if (!UdpProbeSender::send(*resolved, static_cast<uint16_t>(*port), payload, kProbeCount,
+    if (!UdpProbeSender::send(*resolved, static_cast<uint16_t>(*port), payload, probeCount_,
                               kProbeGapMs, error)) {
         return probeReply(3, error, dotted, typeValue, portValue);
     }

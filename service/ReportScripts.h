@@ -18,7 +18,7 @@ namespace ostrel::service {
 class ReportScripts {
 public:
     ReportScripts(AccountStore& accounts, PresenceStore& presence, ReportStore& reports,
-                  ServiceClock clock);
+                  ServiceClock clock, int probeCount = kProbeCount);
 
     ScriptReply callReport(const FormFields& form);
     ScriptReply problemReport(const FormFields& form, const std::string& remoteAddress);
@@ -40,6 +40,7 @@ private:
     PresenceStore& presence_;
     ReportStore& reports_;
     ServiceClock clock_;
+    int probeCount_;
     // Every test makes us send datagrams to an address the requester names: a few tests per
     // minute and source are plenty for a user, and make us useless as a packet cannon.
     RateLimiter probeLimiter_{5, 60'000};

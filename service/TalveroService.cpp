@@ -85,7 +85,7 @@ TalveroService::TalveroService(OpenKey, ServiceOptions options, std::unique_ptr<
       reports_(*db_),
       credentials_(accounts_, hasher_),
       accountScripts_(accounts_, presence_, credentials_, options_.clock),
-      reportScripts_(accounts_, presence_, reports_, options_.clock),
+      reportScripts_(accounts_, presence_, reports_, options_.clock, options_.probeDatagrams),
       pages_(accounts_, hasher_, options_.clock) {}
 
 TalveroService::~TalveroService() {

@@ -43,6 +43,9 @@ struct ServiceOptions {
     // Each worker serves one connection at a time. 16 covers 10,000 clients on loopback with
     // room for slow ones; the default of the library (8) leaves less headroom.
     int workerThreads = 16;
+    // Datagrams each reachability test sends. 0 answers the test as sent but sends nothing,
+    // which is what a client behind a closed firewall sees.
+    int probeDatagrams = ReportScripts::kProbeCount;
 };
 
 // The directory's values: the folder of the scripts and each script's file name.

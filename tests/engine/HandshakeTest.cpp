@@ -22,7 +22,8 @@ constexpr const char* kCalleeGuid = "c0ffee00-1234-4abc-8def-0123456789ab";
 class HandshakeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine = std::make_unique<NetCore>(kIdentity, 0, sink, "alice", 6, fastTimings());
+        engine = std::make_unique<NetCore>(kIdentity, 0, sink, "alice", 6, fastTimings(),
+                                           &silentAudio());
     }
 
     ConnectionRequest requestTo(const RawPeer& peer) {

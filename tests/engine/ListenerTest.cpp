@@ -25,7 +25,8 @@ protected:
     void makeEngine(RecordingSink::Answer answer) {
         engine.reset();
         sink = std::make_unique<RecordingSink>(answer);
-        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings());
+        engine = std::make_unique<NetCore>(kIdentity, 0, *sink, "alice", 6, fastTimings(),
+                                           &silentAudio());
         ASSERT_TRUE(engine->isListening());
         port = engine->listeningPort();
     }
@@ -369,48 +370,44 @@ TEST_F(ListenerTest, RelaysBothWaysBetweenCallerAndSessionSocket) {
     ASSERT_EQ(acceptCall(caller).size(), 5u);
     ASSERT_TRUE(sink->waitFor(NotificationCode::PeerJoined));
 
-    // Caller to session: exactly the bytes sent, up to the full 4096-byte buffer.
+    // Caller to session: the session's control handler answers what the listener relayed,
+    // and the answers come back through the listening port. A datagram too large for the
+    // listener's buffer is lost on the way; one that just fits goes through and is ignored.
     std::vector<uint8_t> dtmf(69, 0);
     dtmf[0] = 1;
-    wire::putU32(dtmf, 1, 7);
+    wire::putU32(dtmf, 1, 1);
     wire::putText(dtmf, 5, "123");
     const auto digits = wire::frame(25, dtmf);
     const auto largest = wire::frame(99, std::vector<uint8_t>(4096 - 13, 0x5A));
     const auto tooLarge = wire::frame(99, std::vector<uint8_t>(4097 - 13, 0x5A));
-    caller.sendTo(port, digits);
     caller.sendTo(port, tooLarge);
     caller.sendTo(port, largest);
+    caller.sendTo(port, digits);
+    auto ack = caller.receiveCode(26, 2000);
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->fromPort, port);
+    EXPECT_EQ(ack->bytes, wire::frame(26, std::vector<uint8_t>(dtmf.begin(), dtmf.begin() + 5)));
+    caller.sendTo(port, wire::probe(9, 0x0A0B0C0D, 42));
+    auto answer = caller.receiveCode(16, 2000);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->fromPort, port);
+    EXPECT_EQ(answer->bytes, wire::probe(16, 0x0A0B0C0D, 42));
 
-    std::vector<std::vector<uint8_t>> atSession;
+    // Session to caller, through the listening port.
     engine->forEachSession([&](VoiceSession& s) {
         if (s.type() != SessionType::Incoming) {
             return;
         }
-        std::vector<uint8_t> buffer(8192);
-        for (int i = 0; i < 3; ++i) {
-            auto got = s.socket().receive(buffer.data(), buffer.size(), 500);
-            if (got.result != ostrel::platform::UdpSocket::Result::Ok) {
-                break;
-            }
-            EXPECT_EQ(got.from.port, port);
-            atSession.emplace_back(buffer.begin(), buffer.begin() + got.size);
-        }
-        // Session to caller, through the listening port.
         SessionMessage probe(MSG_R_U_THERE, 12);
         probe.putU32(0, 0x01020304);
         probe.putU32(4, 77);
         EXPECT_TRUE(s.send(probe));
     });
-    ASSERT_EQ(atSession.size(), 2u);
-    EXPECT_EQ(atSession[0], digits);
-    EXPECT_EQ(atSession[1], largest);
-
     auto relayed = caller.receiveCode(9, 2000);
     ASSERT_TRUE(relayed);
     EXPECT_EQ(relayed->fromPort, port);
     EXPECT_EQ(relayed->bytes, wire::probe(9, 0x01020304, 77));
-    // A probe from a caller with a session goes to its session, not answered by the listener.
-    EXPECT_FALSE(caller.receiveCode(16, 200));
+    EXPECT_EQ(engine->connectedPeers().size(), 1u);
 }
 
 TEST_F(ListenerTest, AnotherProgramOnLoopbackIsARemoteParty) {
@@ -509,7 +506,8 @@ TEST_F(ListenerTest, HangUpOfTheLastPeerEndsTheCall) {
 
 TEST(ListenerLifecycle, StopRightAfterConstructionIsQuickAndSilent) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice");  // product timings: one-second receive wait
+    NetCore engine(kIdentity, 0, sink, "alice", 6, ostrel::engine::EngineTimings{},
+                   &silentAudio());  // product timings: one-second receive wait
     ASSERT_TRUE(engine.isListening());
     const uint32_t start = ostrel::platform::tickCount();
     engine.stop();
@@ -523,7 +521,7 @@ TEST(ListenerLifecycle, StopRightAfterConstructionIsQuickAndSilent) {
 TEST(ListenerLifecycle, PortInUseMeansNoListenerAndNotificationEight) {
     RawPeer occupier("0.0.0.0");
     RecordingSink sink;
-    NetCore engine(kIdentity, occupier.port(), sink, "alice", 6, fastTimings());
+    NetCore engine(kIdentity, occupier.port(), sink, "alice", 6, fastTimings(), &silentAudio());
     EXPECT_FALSE(engine.isListening());
     EXPECT_EQ(sink.count(NotificationCode::ListenerBindFailed), 1u);
     EXPECT_TRUE(sink.logged("Server Bind error"));
@@ -532,7 +530,7 @@ TEST(ListenerLifecycle, PortInUseMeansNoListenerAndNotificationEight) {
 
 TEST(ListenerLifecycle, SecondStartFailsWhileRunning) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice", 6, fastTimings());
+    NetCore engine(kIdentity, 0, sink, "alice", 6, fastTimings(), &silentAudio());
     ASSERT_TRUE(engine.isListening());
     EXPECT_FALSE(engine.startServer());
     EXPECT_TRUE(sink.logged("Server already running"));

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/FileBackend.h"
 #include "engine/EngineSink.h"
 #include "engine/EngineTimings.h"
 
@@ -50,6 +51,24 @@ public:
             question->respond(answer_ == Answer::Accept ? IncomingCallRequest::kAccept
                                                         : IncomingCallRequest::kReject);
         }
+    }
+
+    bool addBlock(const void* pcm, std::size_t byteCount, uint32_t direction) override {
+        (void)pcm;
+        std::lock_guard lock(mutex_);
+        if (byteCount == 3200 && direction < 2) {
+            ++recorded_[direction];
+        } else {
+            ++recordedOdd_;
+        }
+        return true;
+    }
+
+    // Blocks handed to the recorder as sent (0) or played (1); odd ones have another size
+    // or direction.
+    size_t recorded(uint32_t direction) {
+        std::lock_guard lock(mutex_);
+        return direction < 2 ? recorded_[direction] : recordedOdd_;
     }
 
     // The nth (1-based) notification with `code`, waiting up to `ms` for it.
@@ -129,13 +148,15 @@ public:
         return n;
     }
 
-    // Codes in order, without the byte counters that every send produces.
+    // Codes in order, without the byte counters that every send produces and the blocks that
+    // the voice threads report every 200 ms.
     std::vector<NotificationCode> codes() {
         std::lock_guard lock(mutex_);
         std::vector<NotificationCode> codes;
         for (const auto& x : all_) {
             if (x.code != NotificationCode::BytesSent &&
-                x.code != NotificationCode::BytesReceived) {
+                x.code != NotificationCode::BytesReceived &&
+                x.code != NotificationCode::VoiceSent && x.code != NotificationCode::VoicePlayed) {
                 codes.push_back(x.code);
             }
         }
@@ -157,6 +178,18 @@ public:
         return false;
     }
 
+    // Every notification with `code`, in order.
+    std::vector<Notification> all(NotificationCode code) {
+        std::lock_guard lock(mutex_);
+        std::vector<Notification> found;
+        for (const auto& x : all_) {
+            if (x.code == code) {
+                found.push_back(x);
+            }
+        }
+        return found;
+    }
+
     size_t total() {
         std::lock_guard lock(mutex_);
         return all_.size();
@@ -170,6 +203,8 @@ private:
     std::vector<std::string> logs_;
     std::vector<std::string> askedNames_;
     std::vector<std::pair<IncomingCallRequest*, bool>> open_;  // question, answered
+    size_t recorded_[2] = {0, 0};
+    size_t recordedOdd_ = 0;
 };
 
 // Short waits so a silence limit costs a few hundred milliseconds, not nine seconds.
@@ -180,6 +215,13 @@ inline ostrel::engine::EngineTimings fastTimings() {
     t.busyPauseMs = 50;
     t.requestThreadPollMs = 10;
     return t;
+}
+
+// Audio for engines whose sound does not matter: silence in, played blocks dropped, at the
+// real pace, without a sound card.
+inline ostrel::audio::WaveBackend& silentAudio() {
+    static ostrel::audio::FileBackend backend("", "");
+    return backend;
 }
 
 inline constexpr const char* kIdentity = "5d9f3c1e-7a2b-4c8d-9e0f-112233445566";

@@ -13,7 +13,7 @@ using namespace enginetest;
 // The product's own timing: three requests nine seconds apart, then the call fails.
 TEST(SlowHandshake, SilentCalleeGetsThreeRequestsNineSecondsApart) {
     RecordingSink sink;
-    NetCore engine(kIdentity, 0, sink, "alice");
+    NetCore engine(kIdentity, 0, sink, "alice", 6, ostrel::engine::EngineTimings{}, &silentAudio());
     wire::RawPeer callee;
     ConnectionRequest r;
     r.address = "127.0.0.1";

@@ -13,7 +13,9 @@ namespace {
 
 struct Side {
     Side(const char* name, RecordingSink::Answer answer)
-        : sink(answer), engine(std::string(name) + "-instance", 0, sink, name, 6, fastTimings()) {}
+        : sink(answer),
+          engine(std::string(name) + "-instance", 0, sink, name, 6, fastTimings(), &silentAudio()) {
+    }
     RecordingSink sink;
     NetCore engine;
 };

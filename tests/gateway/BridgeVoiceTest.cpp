@@ -3,13 +3,14 @@
 #include <thread>
 
 #include "GatewayPeer.h"
-#include "ToneMeter.h"
 #include "audio/SpeechCodec.h"
 #include "gateway/ToneSource.h"
 #include "platform/Platform.h"
+#include "tests/support/ToneMeter.h"
 
 using namespace ostrel::engine;
 using namespace gatewaytest;
+using namespace ostrel::test;
 using ostrel::audio::SpeechCodec;
 using ostrel::gateway::VoiceBlock;
 using wire::Packet;

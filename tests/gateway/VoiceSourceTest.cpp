@@ -4,12 +4,12 @@
 #include <numbers>
 #include <vector>
 
-#include "ToneMeter.h"
 #include "gateway/EchoSource.h"
 #include "gateway/ToneSource.h"
+#include "tests/support/ToneMeter.h"
 
 using namespace ostrel::gateway;
-using gatewaytest::strongest;
+using ostrel::test::strongest;
 
 class ToneSourceTest : public ::testing::TestWithParam<uint32_t> {};
 
@@ -38,7 +38,7 @@ TEST(EchoSourceTest, ReturnsWholeBlocksInOrderAndSilenceWhenEmpty) {
     VoiceBlock out{};
     out.fill(7);
     echo.next(out);
-    EXPECT_EQ(gatewaytest::rms(out), 0.0) << "nothing heard yet: silence";
+    EXPECT_EQ(ostrel::test::rms(out), 0.0) << "nothing heard yet: silence";
 
     std::vector<int16_t> first(800), second(800);
     for (size_t i = 0; i < 800; ++i) {
@@ -47,7 +47,7 @@ TEST(EchoSourceTest, ReturnsWholeBlocksInOrderAndSilenceWhenEmpty) {
     }
     echo.take(first);
     echo.next(out);
-    EXPECT_EQ(gatewaytest::rms(out), 0.0) << "half a block waits for the rest";
+    EXPECT_EQ(ostrel::test::rms(out), 0.0) << "half a block waits for the rest";
     echo.take(second);
     echo.next(out);
     EXPECT_EQ(out[0], 0);
@@ -73,7 +73,7 @@ TEST(EchoSourceTest, KeepsAtMostFiveBlocksDroppingTheOldest) {
     }
     VoiceBlock out{};
     echo.next(out);
-    EXPECT_EQ(gatewaytest::rms(out), 0.0);
+    EXPECT_EQ(ostrel::test::rms(out), 0.0);
 }
 
 TEST(VoiceSourceTest, SettingsChooseTheSource) {

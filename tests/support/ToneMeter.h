@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace gatewaytest {
+namespace ostrel::test {
 
 inline double tonePower(std::span<const int16_t> samples, double hz, double rate = 8000.0) {
     const double w = 2.0 * std::numbers::pi * hz / rate;
@@ -44,4 +44,4 @@ inline double strongest(std::span<const int16_t> samples, const std::vector<doub
     return best;
 }
 
-}  // namespace gatewaytest
+}  // namespace ostrel::test
