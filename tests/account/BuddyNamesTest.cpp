@@ -75,7 +75,7 @@ TEST(BuddyNamesList, ServiceNamesAreCutAndKeptWithDuplicates) {
 
 namespace {
 
-class BuddyUploadTest : public test::ServiceFixture {};
+class BuddyUploadTest : public account::test::ServiceFixture {};
 
 class SilentPrompts : public LoginPrompts {
     void ShowAutoCloseBox(const std::string&, const std::string&, int, Icon) override {}

@@ -77,10 +77,10 @@ uint32_t runLogoff(LoginFlow& flow, bool quick = false) {
     return flow.FinishLogoff();
 }
 
-class LoginFlowTest : public test::ServiceFixture {
+class LoginFlowTest : public account::test::ServiceFixture {
 protected:
     void SetUp() override {
-        test::ServiceFixture::SetUp();
+        account::test::ServiceFixture::SetUp();
         LoginFlow::ResetFirstLoginForTesting();
     }
     RecordingPrompts prompts_;

@@ -10,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "service/TalveroService.h"
+#include "tests/support/TestService.h"
 #include "tests/webservice/ScopedConfigDir.h"
 
 namespace ostrel::account::test {
@@ -17,19 +18,8 @@ namespace ostrel::account::test {
 class ServiceFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ =
-            platform::joinPath(platform::tempFolder(), "ostrel-account-" + platform::newGuidText());
-        std::filesystem::create_directories(folder_);
-        service::ServiceOptions options;
-        options.listenPort = 0;
-        options.databasePath = platform::joinPath(folder_, "service.db");
-        options.hashCost = service::HashCost::Minimum;
-        options.workerThreads = 4;
-        std::string error;
-        service_ = service::TalveroService::open(options, error);
-        ASSERT_TRUE(service_) << error;
-        ASSERT_TRUE(service_->start(error)) << error;
-        webHost_ = "127.0.0.1:" + std::to_string(service_->port());
+        ASSERT_TRUE(service_.running()) << service_.error();
+        webHost_ = service_.webHost();
         setenv("OSTREL_SERVICE_HOST", webHost_.c_str(), 1);
         addUser("alice", "alice-pw");
         addUser("bob", "bob pw");
@@ -37,13 +27,7 @@ protected:
         addUser("dave", "dave-pw");
     }
 
-    void TearDown() override {
-        unsetenv("OSTREL_SERVICE_HOST");
-        if (service_) {
-            service_->stop();
-        }
-        std::filesystem::remove_all(folder_);
-    }
+    void TearDown() override { unsetenv("OSTREL_SERVICE_HOST"); }
 
     std::vector<std::string> storedBuddies(const std::string& user) {
         const auto account = service_->accounts().findUser(user);
@@ -55,9 +39,7 @@ protected:
     }
 
     void addUser(const std::string& name, const std::string& password) {
-        const auto hash = service_->hasher().hash(password);
-        ASSERT_TRUE(hash);
-        ASSERT_EQ(service_->accounts().addUser(name, *hash, 0), service::AddResult::Added);
+        ASSERT_TRUE(service_.addUser(name, password));
     }
 
     void setBuddies(const std::string& user, const std::vector<std::string>& names) {
@@ -67,8 +49,7 @@ protected:
     }
 
     webservice::test::ScopedConfigDir config_;
-    std::string folder_;
-    std::unique_ptr<service::TalveroService> service_;
+    ostrel::test::TestService service_;
     std::string webHost_;
 };
 

@@ -74,7 +74,7 @@ struct Client {
     engine::NetCore engine;
 };
 
-class TwoClientsTest : public test::ServiceFixture {};
+class TwoClientsTest : public account::test::ServiceFixture {};
 
 }  // namespace
 

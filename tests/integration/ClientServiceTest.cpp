@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/UdpSocket.h"
 #include "service/TalveroService.h"
+#include "tests/support/TestService.h"
 #include "tests/webservice/ScopedConfigDir.h"
 #include "webservice/HttpRequester.h"
 #include "webservice/LoginReply.h"
@@ -26,37 +27,19 @@ namespace {
 class ClientServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = platform::joinPath(platform::tempFolder(),
-                                     "ostrel-client-service-" + platform::newGuidText());
-        std::filesystem::create_directories(folder_);
-        service::ServiceOptions options;
-        options.listenPort = 0;
-        options.databasePath = platform::joinPath(folder_, "service.db");
-        options.hashCost = service::HashCost::Minimum;
-        options.workerThreads = 4;
-        std::string error;
-        service_ = service::TalveroService::open(options, error);
-        ASSERT_TRUE(service_) << error;
-        ASSERT_TRUE(service_->start(error)) << error;
-        webHost_ = "127.0.0.1:" + std::to_string(service_->port());
+        ASSERT_TRUE(service_.running()) << service_.error();
+        webHost_ = service_.webHost();
         ASSERT_TRUE(LoadServiceDirectory(requester_, directory_, webHost_));
 
         addUser("alice", "alice-pw");
         addUser("bob", "bob pw");
-        service::Provider provider{7, "Test Telephone", {{"127.0.0.1", 1730}},
-                                   {{"enable_auto_dtmf", "1"}}};
+        service::Provider provider{
+            7, "Test Telephone", {{"127.0.0.1", 1730}}, {{"enable_auto_dtmf", "1"}}};
         ASSERT_EQ(service_->accounts().addProvider(provider), service::AddResult::Added);
     }
 
-    void TearDown() override {
-        service_->stop();
-        std::filesystem::remove_all(folder_);
-    }
-
     void addUser(const std::string& name, const std::string& password) {
-        const auto hash = service_->hasher().hash(password);
-        ASSERT_TRUE(hash);
-        ASSERT_EQ(service_->accounts().addUser(name, *hash, 0), service::AddResult::Added);
+        ASSERT_TRUE(service_.addUser(name, password));
     }
 
     std::string post(const std::string& script, const std::string& body) {
@@ -80,8 +63,8 @@ protected:
 
     LoginReply login(const AccountRequest& request) {
         LoginReply reply;
-        EXPECT_TRUE(ParseLoginReply(post(directory_.loginScript, BuildLoginRequest(request)),
-                                    reply));
+        EXPECT_TRUE(
+            ParseLoginReply(post(directory_.loginScript, BuildLoginRequest(request)), reply));
         return reply;
     }
 
@@ -96,8 +79,7 @@ protected:
     }
 
     webservice::test::ScopedConfigDir config_;
-    std::string folder_;
-    std::unique_ptr<service::TalveroService> service_;
+    ostrel::test::TestService service_;
     std::string webHost_;
     HttpRequester requester_{20};
     ServiceDirectory directory_;
@@ -109,9 +91,9 @@ TEST_F(ClientServiceTest, DirectoryNamesEveryScriptAndIsRemembered) {
     EXPECT_EQ(directory_.server, webHost_);
     for (const std::string* script :
          {&directory_.loginScript, &directory_.logoffScript, &directory_.keepAliveScript,
-          &directory_.buddyListScript, &directory_.onlineUsersScript,
-          &directory_.callReportScript, &directory_.reachabilityScript,
-          &directory_.callingCardScript, &directory_.problemReportScript}) {
+          &directory_.buddyListScript, &directory_.onlineUsersScript, &directory_.callReportScript,
+          &directory_.reachabilityScript, &directory_.callingCardScript,
+          &directory_.problemReportScript}) {
         EXPECT_FALSE(script->empty());
     }
     EXPECT_EQ(settings::read(settings::value::LastKnownServer), webHost_);
@@ -125,8 +107,8 @@ TEST_F(ClientServiceTest, LoginPresenceKeepAliveAndLogoff) {
     EXPECT_FALSE(refused.errDescription.empty());
 
     // Buddy lists go up with the client's upload request and come back with the next login.
-    const std::string upload = post(directory_.buddyListScript,
-                                    BuildBuddyListRequest("alice", "alice-pw", {"bob"}));
+    const std::string upload =
+        post(directory_.buddyListScript, BuildBuddyListRequest("alice", "alice-pw", {"bob"}));
     EXPECT_FALSE(upload.empty());
     const AccountRequest alice = account("alice", "alice-pw", "guid-alice-1", 1720);
     LoginReply aliceReply = login(alice);

@@ -17,6 +17,7 @@
 #include "platform/Platform.h"
 #include "platform/UdpSocket.h"
 #include "service/TalveroService.h"
+#include "tests/support/TestService.h"
 #include "tests/webservice/ScopedConfigDir.h"
 
 namespace ostrel::netconfig::test {
@@ -75,37 +76,14 @@ private:
 };
 
 // A service for one test; `probeDatagrams` 0 answers the test without sending.
-class TestService {
+class TestService : public ::ostrel::test::TestService {
 public:
-    explicit TestService(int probeDatagrams = service::ReportScripts::kProbeCount) {
-        folder_ = platform::joinPath(platform::tempFolder(),
-                                     "ostrel-reachability-" + platform::newGuidText());
-        std::filesystem::create_directories(folder_);
-        service::ServiceOptions options;
-        options.listenPort = 0;
-        options.databasePath = platform::joinPath(folder_, "service.db");
-        options.hashCost = service::HashCost::Minimum;
-        options.workerThreads = 4;
-        options.probeDatagrams = probeDatagrams;
-        std::string error;
-        service_ = service::TalveroService::open(options, error);
-        if (service_ && !service_->start(error)) {
-            service_.reset();
-        }
-        EXPECT_TRUE(service_) << error;
+    explicit TestService(int probeDatagrams = service::ReportScripts::kProbeCount)
+        : ::ostrel::test::TestService(
+              [probeDatagrams](service::ServiceOptions& o) { o.probeDatagrams = probeDatagrams; }) {
+        EXPECT_TRUE(running()) << error();
     }
-    ~TestService() {
-        if (service_) {
-            service_->stop();
-        }
-        std::filesystem::remove_all(folder_);
-    }
-    std::string host() const { return "127.0.0.1:" + std::to_string(service_->port()); }
-    service::TalveroService& service() { return *service_; }
-
-private:
-    std::string folder_;
-    std::unique_ptr<service::TalveroService> service_;
+    std::string host() const { return webHost(); }
 };
 
 inline bool contains(const std::vector<std::string>& lines, const std::string& line) {

@@ -1,7 +1,5 @@
 #include "tests/phone/ServiceFixture.h"
 
-#include <filesystem>
-
 #include "platform/Platform.h"
 #include "webservice/ServiceRequests.h"
 
@@ -9,21 +7,9 @@ namespace phonetest {
 
 using namespace ostrel;
 
-ServiceFixture::ServiceFixture() {
-    folder_ = platform::joinPath(platform::tempFolder(), "ostrel-phone-" + platform::newGuidText());
-    std::filesystem::create_directories(folder_);
-    service::ServiceOptions options;
-    options.listenPort = 0;
-    options.databasePath = platform::joinPath(folder_, "service.db");
-    options.hashCost = service::HashCost::Minimum;
-    options.workerThreads = 2;
-    std::string error;
-    service_ = service::TalveroService::open(options, error);
-    if (!service_ || !service_->start(error)) {
-        return;
-    }
-    const auto hash = service_->hasher().hash(kPassword);
-    if (!hash || service_->accounts().addUser(kUser, *hash, 0) != service::AddResult::Added) {
+ServiceFixture::ServiceFixture()
+    : service_([](service::ServiceOptions& options) { options.workerThreads = 2; }) {
+    if (!service_.running() || !service_.addUser(kUser, kPassword)) {
         return;
     }
     for (int64_t id : {1, 2}) {
@@ -32,16 +18,11 @@ ServiceFixture::ServiceFixture() {
             return;
         }
     }
-    const std::string webHost = "127.0.0.1:" + std::to_string(service_->port());
-    ok_ = webservice::LoadServiceDirectory(requester_, directory_, webHost) && login().error == 0;
+    ok_ = webservice::LoadServiceDirectory(requester_, directory_, service_.webHost()) &&
+          login().error == 0;
 }
 
-ServiceFixture::~ServiceFixture() {
-    if (service_) {
-        service_->stop();
-    }
-    std::filesystem::remove_all(folder_);
-}
+ServiceFixture::~ServiceFixture() = default;
 
 phone::PhoneAccount ServiceFixture::account() const {
     return {true, kUser, kPassword, directory_};

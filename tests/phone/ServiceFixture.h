@@ -8,6 +8,7 @@
 
 #include "phone/CardUpload.h"
 #include "service/TalveroService.h"
+#include "tests/support/TestService.h"
 #include "tests/webservice/ScopedConfigDir.h"
 #include "webservice/HttpRequester.h"
 #include "webservice/LoginReply.h"
@@ -30,8 +31,7 @@ public:
 
 private:
     ostrel::webservice::test::ScopedConfigDir config_;
-    std::string folder_;
-    std::unique_ptr<ostrel::service::TalveroService> service_;
+    ostrel::test::TestService service_;
     ostrel::webservice::HttpRequester requester_{10};
     ostrel::webservice::ServiceDirectory directory_;
     bool ok_ = false;

@@ -12,6 +12,7 @@
 #include "app/callreport/MissedCalls.h"
 #include "platform/Platform.h"
 #include "service/TalveroService.h"
+#include "tests/support/TestService.h"
 #include "tests/webservice/LocalHttpServer.h"
 #include "tests/webservice/ScopedConfigDir.h"
 #include "webservice/HttpRequester.h"
@@ -227,26 +228,14 @@ TEST_F(CallReporterTest, TheBookHandsOverListsOnJoinLeaveAndEveryFiveMinutes) {
 
 TEST(CallReporterService, TheServiceKeepsTheReportsOfAThreePartyCall) {
     webservice::test::ScopedConfigDir config;
-    const std::string folder =
-        platform::joinPath(platform::tempFolder(), "ostrel-callreport-" + platform::newGuidText());
-    std::filesystem::create_directories(folder);
-    service::ServiceOptions options;
-    options.listenPort = 0;
-    options.databasePath = platform::joinPath(folder, "service.db");
-    options.hashCost = service::HashCost::Minimum;
-    options.workerThreads = 2;
-    std::string error;
-    auto service = service::TalveroService::open(options, error);
-    ASSERT_TRUE(service) << error;
-    ASSERT_TRUE(service->start(error)) << error;
-    const auto hash = service->hasher().hash("pw");
-    ASSERT_TRUE(hash);
-    ASSERT_EQ(service->accounts().addUser("alice", *hash, 0), service::AddResult::Added);
+    ostrel::test::TestService service(
+        [](service::ServiceOptions& options) { options.workerThreads = 2; });
+    ASSERT_TRUE(service.running()) << service.error();
+    ASSERT_TRUE(service.addUser("alice", "pw"));
 
     webservice::HttpRequester requester(20);
     webservice::ServiceDirectory directory;
-    ASSERT_TRUE(webservice::LoadServiceDirectory(requester, directory,
-                                                 "127.0.0.1:" + std::to_string(service->port())));
+    ASSERT_TRUE(webservice::LoadServiceDirectory(requester, directory, service.webHost()));
     WindowStandIn host;
     host.server = directory.server;
     host.target = directory.Target(directory.callReportScript);
@@ -293,9 +282,6 @@ TEST(CallReporterService, TheServiceKeepsTheReportsOfAThreePartyCall) {
     EXPECT_EQ(stored->parties[1].remoteUser, "carol");
     EXPECT_EQ(stored->parties[1].minutes, 3);
     EXPECT_EQ(stored->parties[1].averageDelay, 1);
-
-    service->stop();
-    std::filesystem::remove_all(folder);
 }
 
 TEST(CallStatistics, CountsTrafficNotificationsOnly) {
