@@ -1,5 +1,5 @@
 // A wave stream driven by a thread of its own: it moves the queued buffers one at a time
-// through a SampleEndpoint, in 20 ms pieces, and posts each finished buffer to the callback
+// through a SampleEndpoint, in 50 ms pieces, and posts each finished buffer to the callback
 // thread. Owner calls (prepare, queue, reset, close) may come from any thread.
 #pragma once
 

@@ -14,7 +14,7 @@ using namespace ostrel::audio;
 
 namespace {
 
-constexpr size_t kPiece = 320;  // 20 ms at 8000 Hz mono 16-bit
+constexpr size_t kPiece = 800;  // 50 ms at 8000 Hz mono 16-bit
 
 // Counts what the pump does. Capture fills bytes with a running counter; playback keeps
 // what it is given. With a limit, transfers beyond it wait until the test releases them.
@@ -107,7 +107,7 @@ protected:
 
 TEST_F(PumpedWaveStreamTest, CaptureFillsQueuedBuffersInOrderOnceStarted) {
     auto stream = make(WaveDirection::Capture);
-    Buffer a(640), b(640);
+    Buffer a(2000), b(2000);  // two and a half pieces each
     ASSERT_EQ(stream->prepare(a.header), MMSYSERR_NOERROR);
     ASSERT_EQ(stream->prepare(b.header), MMSYSERR_NOERROR);
     ASSERT_EQ(stream->queue(a.header), MMSYSERR_NOERROR);
@@ -125,11 +125,11 @@ TEST_F(PumpedWaveStreamTest, CaptureFillsQueuedBuffersInOrderOnceStarted) {
         EXPECT_TRUE(expected->header.has(WHDR_DONE));
         EXPECT_FALSE(expected->header.has(WHDR_INQUEUE));
         EXPECT_TRUE(expected->header.has(WHDR_PREPARED));
-        EXPECT_EQ(expected->header.bytesRecorded, 640u);
+        EXPECT_EQ(expected->header.bytesRecorded, 2000u);
     }
-    for (size_t i = 0; i < 640; ++i) {
+    for (size_t i = 0; i < 2000; ++i) {
         ASSERT_EQ(a.bytes[i], i % 251) << i;
-        ASSERT_EQ(b.bytes[i], (640 + i) % 251) << i;
+        ASSERT_EQ(b.bytes[i], (2000 + i) % 251) << i;
     }
     std::lock_guard lock(state->mutex);
     EXPECT_EQ(state->begins, 1);
