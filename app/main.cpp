@@ -26,5 +26,6 @@ int main(int argc, char** argv) {
     if (!client.initialise()) {
         return 0;
     }
+    client.exitOnTerminationSignals();
     return application.exec();
 }

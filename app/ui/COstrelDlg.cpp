@@ -62,6 +62,7 @@ COstrelDlg::COstrelDlg(Options options, QWidget* parent)
 }
 
 COstrelDlg::~COstrelDlg() {
+    platform::trace("Window destruction: hot keys released");
     releaseHotkeys();
     platform::trace("Closing connections...");
     stopEngine();
@@ -72,6 +73,7 @@ COstrelDlg::~COstrelDlg() {
 }
 
 void COstrelDlg::initialise(bool hidden) {
+    platform::trace("Start-up: hot keys");
     registerHotkeys();
     buildMenus();
     buildControls();
@@ -87,6 +89,7 @@ void COstrelDlg::initialise(bool hidden) {
 
     showPageSet();
 
+    platform::trace("Start-up: mixer");
     if (options_.useMixer) {
         masterControl_ = audio::VolumeControl::onDefaultCard(audio::VolumeKind::MasterOutput);
         speakerControl_ = audio::VolumeControl::onDefaultCard(audio::VolumeKind::WaveOutput);
@@ -108,8 +111,10 @@ void COstrelDlg::initialise(bool hidden) {
         microphone_->setEnabled(false);
     }
 
+    platform::trace("Start-up: engine");
     startEngine();
 
+    platform::trace("Start-up: missed calls and timers");
     missedCalls_ = new MissedCallsWindow(this);
     missedCalls_->hide();
     timer16_.start();
@@ -117,8 +122,10 @@ void COstrelDlg::initialise(bool hidden) {
 
     buildTray();
     if (hidden) {
+        platform::trace("Start-up: window hidden");
         hide();
     } else {
+        platform::trace("Start-up: window shown");
         show();
     }
     updateTitle();

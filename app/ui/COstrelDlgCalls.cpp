@@ -462,11 +462,13 @@ void COstrelDlg::exitProgram() {
         command(kLogOff);
     }
     exitFlag_ = true;
+    platform::trace("Exit: exit flag set");
     timer16_.stop();
     timer17_.stop();
     for (const auto& step : exitSteps_) {
         step();
     }
+    platform::trace("Exit: workers stopped");
     emit exitRequested();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <memory>
 #include <string>
@@ -37,6 +38,10 @@ public:
     // has been pulsed).
     bool initialise();
 
+    // SIGTERM and SIGINT take the way of Exit, so a desktop's log-out or a `kill` still stops
+    // the engine cleanly. Call once, before the event loop runs.
+    void exitOnTerminationSignals();
+
     const std::string& instanceGuid() const { return instanceGuid_; }
     COstrelDlg* window() const { return window_.get(); }
     bool startedHidden() const { return hidden_; }
@@ -53,6 +58,7 @@ private:
     bool hidden_ = false;
     SingleInstance instance_;
     std::unique_ptr<COstrelDlg> window_;
+    std::unique_ptr<QSocketNotifier> signalNotifier_;
 };
 
 }  // namespace ostrel::app
