@@ -120,7 +120,11 @@ void COstrelDlg::startEngine() {
             QStringLiteral("Talvero client cannot listen for incoming calls"));
     }
     setIdleButtons();
-    setStatusText(2, QString::asprintf("Listening UDP Port: %d", static_cast<int>(port_)));
+    // The bind failure's own report may have been handled inside the box; the pane keeps
+    // saying so rather than claiming a port that is not held.
+    setStatusText(2, listening
+                         ? QString::asprintf("Listening UDP Port: %d", static_cast<int>(port_))
+                         : QStringLiteral("Error on port bind"));
 }
 
 void COstrelDlg::stopEngine() {

@@ -80,8 +80,7 @@ void OstrelApplication::exitOnTerminationSignals() {
     if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
-    signalNotifier_ =
-        std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read, this);
+    signalNotifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read, this);
     connect(signalNotifier_.get(), &QSocketNotifier::activated, this, [this] {
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {

@@ -68,8 +68,7 @@ TEST(DirectCallHistory, NewestFirstWithoutDuplicatesAndAlwaysReadable) {
     stored = app::addToHistory(stored, "b.example:1721", 4096);
     stored = app::addToHistory(stored, "a.example", 4096);
     EXPECT_EQ(stored, "a.example b.example:1721");
-    EXPECT_EQ(app::splitHistory(stored),
-              (std::vector<std::string>{"a.example", "b.example:1721"}));
+    EXPECT_EQ(app::splitHistory(stored), (std::vector<std::string>{"a.example", "b.example:1721"}));
 
     // The oldest entries go before the text outgrows the reader's buffer.
     std::string many;
@@ -91,7 +90,8 @@ TEST(StartupOptions, DontShowAnywhereInAnyCase) {
 
 TEST(RecordingsFolder, LengthAndFreeSpaceChecks) {
     auto plenty = [](std::string_view) { return std::optional<uint64_t>(1ull << 40); };
-    EXPECT_EQ(settings::checkRecordingsFolder("C", plenty), settings::RecordingsFolderCheck::Invalid);
+    EXPECT_EQ(settings::checkRecordingsFolder("C", plenty),
+              settings::RecordingsFolderCheck::Invalid);
     EXPECT_EQ(settings::checkRecordingsFolder("  C  ", plenty),
               settings::RecordingsFolderCheck::Invalid);
     EXPECT_EQ(settings::checkRecordingsFolder("C:", plenty), settings::RecordingsFolderCheck::Ok);
@@ -129,7 +129,10 @@ TEST(RecordingsFolder, FreeSpaceOfAFolderNotYetMadeAndCreationOfEveryLevel) {
     EXPECT_TRUE(settings::createFolderPath(deep));
     // A file in the way is a failure, not a folder.
     std::filesystem::create_directories(folders.root() + "/f");
-    { std::FILE* f = std::fopen((folders.root() + "/f/file").c_str(), "w"); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen((folders.root() + "/f/file").c_str(), "w");
+        std::fclose(f);
+    }
     EXPECT_FALSE(settings::createFolderPath(folders.root() + "/f/file/sub"));
 }
 
