@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/WindowEngineSink.h"
 #include "engine/Engine.h"
 #include "engine/EngineSink.h"
 #include "engine/Notification.h"
@@ -51,7 +52,6 @@ class ConnectingWindow;
 class DirectCallPage;
 class IncomingCallDialog;
 class MissedCallsWindow;
-class WindowEngineSink;
 class WindowNotices;
 
 class COstrelDlg : public QMainWindow {
@@ -171,6 +171,14 @@ public:
         stopPlaybackSteps_.push_back(std::move(step));
     }
     QGroupBox* recordPlayGroup() const { return recordPlay_; }
+    // Where every engine's voice blocks go for the conversation's recording (engine threads).
+    // Set before the first engine starts; it outlives every engine.
+    void setBlockRecorder(WindowEngineSink::BlockRecorder recorder) {
+        blockRecorder_ = std::move(recorder);
+    }
+    // Runs `use` on the current engine under the engine guard; false (not run) without one.
+    // `use` must not run a nested event loop.
+    bool withEngine(const std::function<void(engine::Engine&)>& use);
 
     // --- State, for the pages and for tests ---
     WindowNotices& notices() const { return *notices_; }
@@ -315,6 +323,7 @@ private:
     std::vector<std::function<void()>> stopPlaybackSteps_;
     std::vector<std::function<void(const std::vector<Party>&)>> partiesListeners_;
     std::vector<std::function<void(uint32_t)>> delayListeners_;
+    WindowEngineSink::BlockRecorder blockRecorder_;
 
     std::unique_ptr<audio::VolumeControl> masterControl_;
     std::unique_ptr<audio::VolumeControl> speakerControl_;

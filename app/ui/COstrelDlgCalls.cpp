@@ -90,7 +90,8 @@ void COstrelDlg::startEngine() {
             sink_ = std::make_shared<WindowEngineSink>(
                 this, ++generation_, [this](WindowEngineSink& sink, engine::Notification n) {
                     handleNotification(sink, std::move(n));
-                });
+                },
+                blockRecorder_);
             port_ = configuredListeningPort();
             const std::string user = loggedIn_ ? user_.toStdString() : std::string("UNKNOWN");
             std::unique_ptr<engine::Engine> made =
@@ -143,6 +144,15 @@ void COstrelDlg::stopEngine() {
     sink->close();
     engine->stop();
     // The engine is destroyed here, or by the connect thread when it lets go of it.
+}
+
+bool COstrelDlg::withEngine(const std::function<void(engine::Engine&)>& use) {
+    GuardHold hold(engineGuard_);
+    if (!engine_) {
+        return false;
+    }
+    use(*engine_);
+    return true;
 }
 
 void COstrelDlg::setEngineUserName(const std::string& name) {

@@ -10,8 +10,16 @@ using engine::IncomingCallRequest;
 using engine::Notification;
 using engine::NotificationCode;
 
-WindowEngineSink::WindowEngineSink(QObject* receiver, uint64_t generation, Handler handler)
-    : receiver_(receiver), generation_(generation), handler_(std::move(handler)) {}
+WindowEngineSink::WindowEngineSink(QObject* receiver, uint64_t generation, Handler handler,
+                                   BlockRecorder recorder)
+    : receiver_(receiver),
+      generation_(generation),
+      handler_(std::move(handler)),
+      recorder_(std::move(recorder)) {}
+
+bool WindowEngineSink::addBlock(const void* pcm, size_t byteCount, uint32_t direction) {
+    return recorder_ ? recorder_(pcm, byteCount, direction) : false;
+}
 
 void WindowEngineSink::log(std::string_view text) {
     platform::trace(text);

@@ -24,10 +24,15 @@ public:
     // the notification.
     using Handler = std::function<void(WindowEngineSink& sink, engine::Notification notification)>;
 
-    WindowEngineSink(QObject* receiver, uint64_t generation, Handler handler);
+    // Voice blocks for the conversation's recording; any engine thread.
+    using BlockRecorder = std::function<bool(const void* pcm, size_t byteCount, uint32_t direction)>;
+
+    WindowEngineSink(QObject* receiver, uint64_t generation, Handler handler,
+                     BlockRecorder recorder = {});
 
     void log(std::string_view text) override;
     void notify(engine::Notification notification) override;
+    bool addBlock(const void* pcm, size_t byteCount, uint32_t direction) override;
 
     uint64_t generation() const { return generation_; }
 
@@ -44,6 +49,7 @@ private:
     QPointer<QObject> receiver_;
     const uint64_t generation_;
     Handler handler_;
+    const BlockRecorder recorder_;
 
     mutable std::mutex mutex_;  // guards open_ and closed_
     std::vector<engine::IncomingCallRequest*> open_;
