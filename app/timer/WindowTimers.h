@@ -12,8 +12,8 @@
 
 namespace ostrel::app {
 
-inline constexpr int kTimerCallClock = 17;
-inline constexpr int kTimerStatusCheck = 16;
+inline constexpr int kCallClockTimerId = 17;
+inline constexpr int kStatusTimerId = 16;
 inline constexpr unsigned kCallClockMs = 1000;
 inline constexpr unsigned kStatusCheckMs = 45000;
 inline constexpr unsigned kSettingsChangedMessage = 0xFFFF;

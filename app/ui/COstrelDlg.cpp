@@ -15,7 +15,9 @@
 #include "app/settings/RecordingsFolder.h"
 #include "app/settings/Settings.h"
 #include "app/ui/DirectCallPage.h"
-#include "app/ui/MissedCallsWindow.h"
+#include "app/callreport/ui/CMissedCallsDlg.h"
+#include "app/ui/ClientParts.h"
+#include "audio/test/ui/CMicTestDlg.h"
 #include "app/ui/WindowEngineSink.h"
 #include "app/ui/WindowNotices.h"
 #include "audio/mixer/CallMixerSettings.h"
@@ -62,6 +64,8 @@ COstrelDlg::COstrelDlg(Options options, QWidget* parent)
 }
 
 COstrelDlg::~COstrelDlg() {
+    // The parts' threads end and their pages go while the window is whole.
+    parts_.reset();
     platform::trace("Window destruction: hot keys released");
     releaseHotkeys();
     platform::trace("Closing connections...");
@@ -111,12 +115,17 @@ void COstrelDlg::initialise(bool hidden) {
         microphone_->setEnabled(false);
     }
 
+    missedCalls_ = new callreport::CMissedCallsDlg(this);
+    missedCalls_->hide();
+    if (options_.hostParts) {
+        platform::trace("Start-up: account, telephone, recording and report parts");
+        parts_ = std::make_unique<ClientParts>(*this, options_.instanceGuid, options_.parts);
+    }
+
     platform::trace("Start-up: engine");
     startEngine();
 
-    platform::trace("Start-up: missed calls and timers");
-    missedCalls_ = new MissedCallsWindow(this);
-    missedCalls_->hide();
+    platform::trace("Start-up: timers");
     timer16_.start();
     timer17_.start();
 
@@ -138,7 +147,6 @@ void COstrelDlg::buildControls() {
     pages_ = new QTabWidget(central);
     pages_->setObjectName(QStringLiteral("PageArea"));
     const std::pair<Page, QString> frames[] = {{Page::Login, QStringLiteral("Login")},
-                                               {Page::Buddies, QStringLiteral("Buddies")},
                                                {Page::Online, QStringLiteral("Online")},
                                                {Page::DirectCall, QStringLiteral("Direct Call")},
                                                {Page::Telephone, QStringLiteral("Telephone")}};
@@ -249,6 +257,27 @@ void COstrelDlg::updateActiveTime() {
                                        (seconds / 60) % 60, seconds % 60));
 }
 
+void COstrelDlg::setTimerHandlers(std::function<void()> callClock,
+                                  std::function<void()> statusTimer) {
+    disconnect(&timer17_, nullptr, this, nullptr);
+    disconnect(&timer16_, nullptr, this, nullptr);
+    connect(&timer17_, &QTimer::timeout, this, std::move(callClock));
+    connect(&timer16_, &QTimer::timeout, this, std::move(statusTimer));
+}
+
+audio::MainWindowVolumes COstrelDlg::volumes() const {
+    audio::MainWindowVolumes volumes;
+    volumes.master.slider = master_;
+    volumes.wave.slider = speaker_;
+    volumes.microphone.slider = microphone_;
+    if (sliderLinks_.size() == 3) {
+        volumes.master = {master_, sliderLinks_[0].get(), masterControl_.get()};
+        volumes.wave = {speaker_, sliderLinks_[1].get(), speakerControl_.get()};
+        volumes.microphone = {microphone_, sliderLinks_[2].get(), microphoneControl_.get()};
+    }
+    return volumes;
+}
+
 void COstrelDlg::setPage(Page which, QWidget* widget) {
     QWidget* old = pageWidgets_[which];
     const int index = pages_->indexOf(old);
@@ -285,7 +314,6 @@ void COstrelDlg::showPageSet() {
         }
     };
     visible(Page::Login, !loggedIn_);
-    visible(Page::Buddies, loggedIn_);
     visible(Page::Online, loggedIn_);
     visible(Page::DirectCall, true);
     visible(Page::Telephone, loggedIn_);

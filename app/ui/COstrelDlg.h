@@ -28,6 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "app/callreport/CallStatistics.h"
+#include "app/callreport/ui/CStatisticsDlg.h"
+#include "app/ui/ClientParts.h"
 #include "app/ui/WindowEngineSink.h"
 #include "engine/Engine.h"
 #include "engine/EngineSink.h"
@@ -38,7 +41,12 @@ namespace ostrel::audio {
 class VolumeControl;
 class VolumeSliderLink;
 class WaveformDisplay;
+struct MainWindowVolumes;
 }  // namespace ostrel::audio
+
+namespace ostrel::callreport {
+class CMissedCallsDlg;
+}  // namespace ostrel::callreport
 
 namespace ostrel::desktop {
 class CHotkeyHandlerWindow;
@@ -51,7 +59,6 @@ class BrowserWindow;
 class ConnectingWindow;
 class DirectCallPage;
 class IncomingCallDialog;
-class MissedCallsWindow;
 class WindowNotices;
 
 class COstrelDlg : public QMainWindow {
@@ -66,10 +73,12 @@ public:
         EngineFactory engineFactory;  // empty: NetCore
         bool useDesktop = true;       // tray icon and global hot keys
         bool useMixer = true;         // the sound card's mixer for the sliders
+        bool hostParts = true;        // the account, telephone, recording and report parts
+        ClientPartsOptions parts;
     };
 
     // The pages the window hosts; other parts of the client fill the frames.
-    enum class Page { Login, Buddies, Online, DirectCall, Telephone };
+    enum class Page { Login, Online, DirectCall, Telephone };
 
     // Commands of the hot keys, the timer thread and the pages.
     enum Command {
@@ -93,7 +102,6 @@ public:
         NetworkSettings,
         TestNetworkSettings,
         TestAudioSettings,
-        ViewStatistics,
     };
 
     // Connect states of an attempt.
@@ -108,12 +116,6 @@ public:
         uint32_t lastDelayTick = 0;
     };
 
-    struct Statistics {
-        uint64_t bytesSent = 0;
-        uint64_t bytesReceived = 0;
-        uint64_t lostPackets = 0;
-    };
-
     explicit COstrelDlg(Options options, QWidget* parent = nullptr);
     // Releases the hot keys, then stops the engine.
     ~COstrelDlg() override;
@@ -122,7 +124,10 @@ public:
     // mixer, engine, missed calls, timers, then shown unless `hidden`.
     void initialise(bool hidden);
 
-    // --- Calls ---
+    // --- Engine and calls ---
+    // Start a listening engine unless one exists; stop and destroy it (under the guard).
+    void startEngine();
+    void stopEngine();
     void talk(bool quiet);
     void addToConference(bool quiet);
     void hangUp(bool confirm);
@@ -162,10 +167,18 @@ public:
     void addExitStep(std::function<void()> step) { exitSteps_.push_back(std::move(step)); }
     // Run by End call before the engine stops (a recording in progress is saved).
     void addEndCallStep(std::function<void()> step) { endCallSteps_.push_back(std::move(step)); }
-    // Run whenever the party list changes (the call report).
-    void addPartiesListener(std::function<void(const std::vector<Party>&)> listener) {
-        partiesListeners_.push_back(std::move(listener));
+    // Run after the window has handled an engine notification, with whether it belongs to
+    // the current call (the call report follows joins, departures, delays and losses).
+    using NotificationListener =
+        std::function<void(const engine::Notification& notification, bool current)>;
+    void addNotificationListener(NotificationListener listener) {
+        notificationListeners_.push_back(std::move(listener));
     }
+    // Exit's log-off: false while a login or logoff is under way (Exit then only beeps).
+    void setExitLogoff(std::function<bool()> logoff) { exitLogoff_ = std::move(logoff); }
+    // Timer 17 (every second) and timer 16 (every 45 s) go to these instead of the window's
+    // own call clock.
+    void setTimerHandlers(std::function<void()> callClock, std::function<void()> statusTimer);
     // Run before a call is placed or answered (a playback in progress is stopped).
     void addStopPlaybackStep(std::function<void()> step) {
         stopPlaybackSteps_.push_back(std::move(step));
@@ -192,8 +205,14 @@ public:
     bool isConnecting() const { return !connecting_.isNull(); }
     ConnectingWindow* connectingWindow() const;
     std::vector<Party> parties() const;
-    const Statistics& statistics() const { return statistics_; }
-    MissedCallsWindow* missedCalls() const { return missedCalls_; }
+    const callreport::CallStatistics& statistics() const { return statistics_; }
+    callreport::CStatisticsDlg* statisticsWindow() const { return statisticsWindow_; }
+    callreport::CMissedCallsDlg* missedCalls() const { return missedCalls_; }
+    ClientParts* parts() const { return parts_.get(); }
+    // When the current call became active (invalid without one).
+    QDateTime callStartTime() const { return callStart_; }
+    // The slider positions of the three volume lines and their links, for the audio test.
+    audio::MainWindowVolumes volumes() const;
     QTreeWidget* partyList() const { return partyList_; }
     QPushButton* talkButton() const { return talk_; }
     QPushButton* hangUpButton() const { return hangUp_; }
@@ -206,10 +225,6 @@ public:
     // The current engine's sink (tests deliver notifications through it).
     std::shared_ptr<WindowEngineSink> currentSink() const;
 
-    // Run with every two-way delay of the current call (the call's delay average).
-    void addDelayListener(std::function<void(uint32_t delayMs)> listener) {
-        delayListeners_.push_back(std::move(listener));
-    }
 
 signals:
     // The window has been told to go; the application destroys it and ends.
@@ -242,8 +257,6 @@ private:
     void startUpdater(const QString& argument);
 
     // Engine and calls (COstrelDlgCalls.cpp).
-    void startEngine();
-    void stopEngine();
     void runConnect(bool quiet);
     std::optional<engine::ConnectionRequest> callTarget(bool quiet);
     void showConnecting();
@@ -251,7 +264,6 @@ private:
     void setConnectingText(const QString& text);
     void setIdleButtons();
     void setActiveButtons();
-    void notifyParties();
     void partyMenu(const QPoint& at);
 
     // Notifications (COstrelDlgNotifications.cpp).
@@ -295,7 +307,7 @@ private:
     sync::CSem busy_;
 
     QDateTime callStart_;
-    Statistics statistics_;
+    callreport::CallStatistics statistics_;
     std::map<uint64_t, Party> parties_;  // by session value
 
     // Controls.
@@ -312,7 +324,8 @@ private:
     QGroupBox* recordPlay_ = nullptr;
     audio::WaveformDisplay* display_ = nullptr;
     QLabel* panes_[3] = {};
-    MissedCallsWindow* missedCalls_ = nullptr;
+    callreport::CMissedCallsDlg* missedCalls_ = nullptr;
+    QPointer<callreport::CStatisticsDlg> statisticsWindow_;
     QTimer timer16_;
     QTimer timer17_;
 
@@ -321,8 +334,8 @@ private:
     std::vector<std::function<void()>> exitSteps_;
     std::vector<std::function<void()>> endCallSteps_;
     std::vector<std::function<void()>> stopPlaybackSteps_;
-    std::vector<std::function<void(const std::vector<Party>&)>> partiesListeners_;
-    std::vector<std::function<void(uint32_t)>> delayListeners_;
+    std::vector<NotificationListener> notificationListeners_;
+    std::function<bool()> exitLogoff_;
     WindowEngineSink::BlockRecorder blockRecorder_;
 
     std::unique_ptr<audio::VolumeControl> masterControl_;
@@ -333,6 +346,9 @@ private:
 
     desktop::CSystemTray* tray_ = nullptr;
     std::unique_ptr<desktop::CHotkeyHandlerWindow> hotkeys_;
+
+    // Last: it goes first, while every control it uses still exists.
+    std::unique_ptr<ClientParts> parts_;
 };
 
 }  // namespace ostrel::app

@@ -436,13 +436,6 @@ void COstrelDlg::command(int code, const QString& text) {
     }
 }
 
-void COstrelDlg::notifyParties() {
-    const std::vector<Party> list = parties();
-    for (const auto& listener : partiesListeners_) {
-        listener(list);
-    }
-}
-
 std::vector<COstrelDlg::Party> COstrelDlg::parties() const {
     std::vector<Party> list;
     for (int row = 0; row < partyList_->topLevelItemCount(); ++row) {
@@ -467,13 +460,20 @@ void COstrelDlg::exitProgram() {
         }
         return;
     }
-    if (busy_.WaitOnSemaphore(5) == 0) {
-        notices_->beep(1000, 100);
-        return;
-    }
-    busy_.SignalSemaphore();
-    if (loggedIn_) {
-        command(kLogOff);
+    if (exitLogoff_) {
+        if (!exitLogoff_()) {
+            notices_->beep(1000, 100);
+            return;
+        }
+    } else {
+        if (busy_.WaitOnSemaphore(5) == 0) {
+            notices_->beep(1000, 100);
+            return;
+        }
+        busy_.SignalSemaphore();
+        if (loggedIn_) {
+            command(kLogOff);
+        }
     }
     exitFlag_ = true;
     platform::trace("Exit: exit flag set");

@@ -11,7 +11,8 @@
 #include "app/ui/BrowserWindow.h"
 #include "app/ui/COstrelDlg.h"
 #include "app/ui/ConnectingWindow.h"
-#include "app/ui/MissedCallsWindow.h"
+#include "app/callreport/ui/CMissedCallsDlg.h"
+#include "app/callreport/ui/CStatisticsDlg.h"
 #include "app/ui/ProgramIcon.h"
 #include "app/ui/ProgramSettingsDialog.h"
 #include "app/ui/Updater.h"
@@ -97,7 +98,14 @@ void COstrelDlg::buildMenus() {
         missedCalls_->show();
         missedCalls_->raise();
     });
-    hosted(view, QStringLiteral("View &Statistics"), MenuEntry::ViewStatistics);
+    add(view, QStringLiteral("View &Statistics"), [this] {
+        if (!statisticsWindow_) {
+            statisticsWindow_ = new callreport::CStatisticsDlg(this);
+        }
+        statisticsWindow_->refresh(statistics_);
+        statisticsWindow_->show();
+        statisticsWindow_->raise();
+    });
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     add(help, QStringLiteral("Online &Help"),

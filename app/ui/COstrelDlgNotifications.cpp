@@ -4,11 +4,14 @@
 #include <QDateTime>
 #include <QPointer>
 
+#include <ctime>
+
 #include "app/settings/Settings.h"
 #include "app/ui/COstrelDlg.h"
 #include "app/ui/ConnectingWindow.h"
 #include "app/ui/IncomingCallDialog.h"
-#include "app/ui/MissedCallsWindow.h"
+#include "app/callreport/ui/CMissedCallsDlg.h"
+#include "app/callreport/ui/CStatisticsDlg.h"
 #include "app/ui/WindowEngineSink.h"
 #include "app/ui/WindowNotices.h"
 #include "audio/mixer/VolumeControl.h"
@@ -62,8 +65,10 @@ void COstrelDlg::handleNotification(WindowEngineSink& sink, engine::Notification
         case NotificationCode::BytesReceived:
             if (current) {
                 const auto& count = std::get<engine::SessionCount>(n.parameter);
-                (n.code == NotificationCode::BytesSent ? statistics_.bytesSent
-                                                       : statistics_.bytesReceived) += count.count;
+                (void)count;
+                if (statistics_.count(n) && statisticsWindow_) {
+                    statisticsWindow_->refresh(statistics_);
+                }
             }
             break;
         case NotificationCode::VoiceSent:
@@ -110,7 +115,9 @@ void COstrelDlg::handleNotification(WindowEngineSink& sink, engine::Notification
         case NotificationCode::PacketsLost:
             if (current) {
                 const auto& lost = std::get<engine::SessionCount>(n.parameter);
-                statistics_.lostPackets += lost.count;
+                if (statistics_.count(n) && statisticsWindow_) {
+                    statisticsWindow_->refresh(statistics_);
+                }
                 if (auto it = parties_.find(lost.session.value); it != parties_.end()) {
                     it->second.lostPackets += lost.count;
                 }
@@ -170,6 +177,11 @@ void COstrelDlg::handleNotification(WindowEngineSink& sink, engine::Notification
         case NotificationCode::DigitsSent:
             break;  // the record is freed with the notification
     }
+    // Judged again: handling may have made the call current (7) or replaced the engine.
+    const bool nowCurrent = sink.generation() == generation_ && isCurrent();
+    for (const auto& listener : notificationListeners_) {
+        listener(n, nowCurrent);
+    }
 }
 
 void COstrelDlg::setConnectingText(const QString& text) {
@@ -217,8 +229,7 @@ void COstrelDlg::onIncomingCall(WindowEngineSink& sink, IncomingCallRequest* que
                                ? IncomingCallRequest::kAccept
                                : IncomingCallRequest::kReject);
     if (outcome == IncomingCallDialog::Outcome::TimedOut) {
-        missedCalls_->addCall(caller, QDateTime::currentDateTime());
-        missedCalls_->show();
+        missedCalls_->addMissedCall(caller.toStdString(), std::time(nullptr));
     }
     notices_->stopSounds();
 }
@@ -300,7 +311,6 @@ void COstrelDlg::onPeerJoined(const engine::PeerJoinedRecord& record) {
     }
     item->setText(0, party.name);
     item->setData(0, Qt::UserRole, QVariant::fromValue<qulonglong>(record.session.value));
-    notifyParties();
 }
 
 void COstrelDlg::onPeerDisconnected(const engine::SessionEvent& event) {
@@ -314,7 +324,6 @@ void COstrelDlg::onPeerDisconnected(const engine::SessionEvent& event) {
         notices_->popup(QStringLiteral("User Disconnected -> ") + name);
     }
     delete partyRow(event.session);
-    notifyParties();
 }
 
 void COstrelDlg::onDelay(const engine::DelayRecord& record) {
@@ -325,9 +334,6 @@ void COstrelDlg::onDelay(const engine::DelayRecord& record) {
     it->second.lastDelayTick = platform::tickCount();
     if (QTreeWidgetItem* item = partyRow(record.session)) {
         item->setText(1, QString::asprintf("%d", static_cast<int>(record.delayMs / 2)));
-    }
-    for (const auto& listener : delayListeners_) {
-        listener(record.delayMs);
     }
 }
 

@@ -151,6 +151,8 @@ protected:
         options.instanceGuid = ostrel::platform::newGuidText();
         options.useDesktop = false;
         options.useMixer = false;
+        // Every part is hosted, but nothing leaves the machine to learn its own address.
+        options.parts.detectOwnAddress = [](unsigned) { return std::string("127.0.0.1"); };
         auto window = std::make_unique<COstrelDlg>(std::move(options));
         QObject::connect(&window->notices(), &ostrel::app::WindowNotices::popupShown,
                          [this](const QString& text) { popups_ << text; });
