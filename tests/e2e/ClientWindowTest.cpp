@@ -1,0 +1,213 @@
+// The client's main window as a user drives it, on the offscreen platform with file audio,
+// against a real talvero-service on loopback and ostrel-cli buddies: log in, see a buddy
+// online, call it from the online list, hear each other, report the call.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "ToneAudio.h"
+#include "account/ui/CLoginPage.h"
+#include "account/ui/COnlinePage.h"
+#include "app/ui/AccountParts.h"
+#include "app/ui/COstrelDlg.h"
+#include "app/ui/WindowNotices.h"
+#include "platform/Platform.h"
+#include "tests/app/TestFolders.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/QtTestApp.h"
+#include "tests/support/TestService.h"
+
+using namespace std::chrono_literals;
+using namespace enginetest;
+using ostrel::app::COstrelDlg;
+using ostrel::test::ChildProcess;
+
+namespace {
+
+const std::string kBin = OSTREL_BIN_DIR;
+constexpr double kHeard = 800;
+constexpr double kAbsent = 300;
+constexpr double kAliceHz = 1400;
+constexpr double kBobHz = 600;
+
+bool startsWith(const std::string& line, const std::string& prefix) {
+    return line.rfind(prefix, 0) == 0;
+}
+
+// The window's audio files: read once per process, so one pair serves every test.
+struct WindowAudio {
+    Scratch folder;
+    std::string says = folder.file("alice-says.wav");
+    std::string heard = folder.file("alice-heard.wav");
+    WindowAudio() {
+        writeWav(says, tone(kAliceHz, 60));
+        ::setenv("OSTREL_CAPTURE_FILE", says.c_str(), 1);
+        ::setenv("OSTREL_PLAYBACK_FILE", heard.c_str(), 1);
+    }
+};
+
+WindowAudio& windowAudio() {
+    static auto* audio = new WindowAudio;
+    return *audio;
+}
+
+class ClientWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        windowAudio();
+        ASSERT_TRUE(service_.running()) << service_.error();
+        for (const char* name : {"alice", "bob", "carol"}) {
+            ASSERT_TRUE(service_.addUser(name, std::string(name) + "-pw"));
+        }
+        auto& accounts = service_->accounts();
+        ASSERT_TRUE(accounts.setBuddies(accounts.findUser("alice")->id, {"bob", "carol"}));
+        ::setenv("OSTREL_SERVICE_HOST", service_.webHost().c_str(), 1);
+    }
+
+    void TearDown() override {
+        window_.reset();
+        ostrel::test::processEventsUntil([] { return false; }, 20);
+        ::unsetenv("OSTREL_SERVICE_HOST");
+    }
+
+    // A buddy in its own process and settings folder, speaking `hz`, answering every call.
+    std::unique_ptr<ChildProcess> buddy(const std::string& user, double hz) {
+        const std::string says = scratch_.file(user + "-says.wav");
+        writeWav(says, tone(hz, 60));
+        std::filesystem::create_directories(scratch_.file(user + "-config"));
+        const std::string command =
+            "exec " + kBin + "/ostrel-cli --port 0 --user " + user + " --service " +
+            service_.webHost() + " --login " + user + ":" + user +
+            "-pw --answer accept --keepalive 1 2>&1";
+        auto child = std::make_unique<ChildProcess>(
+            "/bin/sh", std::vector<std::string>{"-c", command},
+            std::map<std::string, std::string>{
+                {"OSTREL_CAPTURE_FILE", says},
+                {"OSTREL_PLAYBACK_FILE", scratch_.file(user + "-heard.wav")},
+                {"OSTREL_CONFIG_DIR", scratch_.file(user + "-config")},
+                {"TMPDIR", scratch_.file(user + "-config")}});
+        const bool in =
+            child
+                ->waitForLine(
+                    [](const std::string& l) { return startsWith(l, "ostrel-cli: logged in"); },
+                    20s)
+                .has_value();
+        EXPECT_TRUE(in) << user << " did not log in";
+        return child;
+    }
+
+    void openWindow() {
+        COstrelDlg::Options options;
+        options.instanceGuid = ostrel::platform::newGuidText();
+        options.useDesktop = false;
+        options.useMixer = false;
+        options.parts.detectOwnAddress = [](unsigned) { return std::string("127.0.0.1"); };
+        window_ = std::make_unique<COstrelDlg>(std::move(options));
+        window_->initialise(false);
+    }
+
+    ostrel::account::CLoginPage& loginPage() {
+        return *window_->parts()->account().loginPage();
+    }
+    ostrel::account::COnlinePage& onlinePage() {
+        return *window_->parts()->account().onlinePage();
+    }
+
+    void logIn(const QString& user, const QString& password) {
+        loginPage().userEdit()->setText(user);
+        loginPage().passwordEdit()->setText(password);
+        loginPage().loginButton()->click();
+    }
+
+    QTreeWidgetItem* onlineBuddy(const QString& name) {
+        QTreeWidgetItem* root = onlinePage().onlineRoot();
+        for (int i = 0; i < root->childCount(); ++i) {
+            if (root->child(i)->text(0).startsWith(name)) {
+                return root->child(i);
+            }
+        }
+        return nullptr;
+    }
+
+    bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+        return ostrel::test::processEventsUntil(done, ms);
+    }
+
+    ostrel::test::QtAppFirst app_;
+    apptest::TestFolders folders_;
+    apptest::BoxWatcher boxes_;
+    ostrel::test::TestService service_;
+    Scratch scratch_;
+    std::unique_ptr<COstrelDlg> window_;
+};
+
+}  // namespace
+
+TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyFromTheListAndReportsTheCall) {
+    auto bob = buddy("bob", kBobHz);
+    openWindow();
+    EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
+
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return window_->isLoggedIn(); })) << boxes_.texts.join("|").toStdString();
+    EXPECT_EQ(window_->windowTitle(), "Talvero-alice");
+    EXPECT_EQ(window_->statusText(0).toStdString(), service_.webHost());
+
+    // The login's first presence refresh shows bob online and carol offline.
+    ASSERT_TRUE(waitFor([&] { return onlineBuddy("bob") != nullptr; }));
+    EXPECT_EQ(onlineBuddy("carol"), nullptr);
+    EXPECT_TRUE(onlinePage().onlineRoot()->text(0).startsWith("Online (1/2)"))
+        << onlinePage().onlineRoot()->text(0).toStdString();
+
+    // A double click on bob calls him; he answers and both hear the other.
+    QTreeWidget* tree = onlinePage().tree();
+    emit tree->itemDoubleClicked(onlineBuddy("bob"), 0);
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }))
+        << boxes_.texts.join("|").toStdString();
+    ASSERT_EQ(window_->partyList()->topLevelItemCount(), 1);
+    EXPECT_EQ(window_->partyList()->topLevelItem(0)->text(0), "bob");
+
+    // The join was reported: the service holds the call with bob in it.
+    ASSERT_TRUE(waitFor([&] {
+        const auto call = service_->reports().call(1);
+        return call && call->parties.size() == 1;
+    }));
+    const auto call = service_->reports().call(1);
+    EXPECT_EQ(call->userName, "alice");
+    EXPECT_EQ(call->parties[0].remoteUser, "bob");
+    EXPECT_FALSE(call->conferenceGuid.empty());
+
+    ostrel::test::processEventsUntil([] { return false; }, 3000);
+    window_->command(COstrelDlg::kHangUpHotkey);
+    EXPECT_FALSE(window_->isCallActive());
+    ASSERT_TRUE(bob->waitForLine([](const std::string& l) { return startsWith(l, "26 "); }, 10s))
+        << "bob saw the call end";
+
+    const auto aliceHeard = audiblePart(readWav(windowAudio().heard));
+    const auto bobHeard = audiblePart(readWav(scratch_.file("bob-heard.wav")));
+    EXPECT_GT(toneLevel(aliceHeard, kBobHz), kHeard);
+    EXPECT_LT(toneLevel(aliceHeard, kAliceHz), kAbsent);
+    EXPECT_GT(toneLevel(bobHeard, kAliceHz), kHeard);
+    EXPECT_LT(toneLevel(bobHeard, kBobHz), kAbsent);
+
+    // Log Off from the menu goes back to the login page.
+    window_->menuAction("&Log Off")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !window_->isLoggedIn(); }));
+    EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
+}
+
+TEST_F(ClientWindowTest, AWrongPasswordLeavesTheWindowLoggedOff) {
+    openWindow();
+    logIn("alice", "not-her-password");
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts.isEmpty(); }));
+    EXPECT_FALSE(window_->isLoggedIn());
+    EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
+}
