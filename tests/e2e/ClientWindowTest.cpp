@@ -3,8 +3,10 @@
 // online, call it from the online list, hear each other, report the call.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -18,6 +20,7 @@
 #include "app/ui/AccountParts.h"
 #include "app/ui/COstrelDlg.h"
 #include "app/ui/WindowNotices.h"
+#include "netconfig/ui/PortForwardTestDialog.h"
 #include "platform/Platform.h"
 #include "tests/app/TestFolders.h"
 #include "tests/app/WindowFixture.h"
@@ -210,4 +213,87 @@ TEST_F(ClientWindowTest, AWrongPasswordLeavesTheWindowLoggedOff) {
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts.isEmpty(); }));
     EXPECT_FALSE(window_->isLoggedIn());
     EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
+}
+
+TEST_F(ClientWindowTest, AConferenceOfThreeIsReportedWithBothParties) {
+    auto bob = buddy("bob", kBobHz);
+    auto carol = buddy("carol", 900);
+    openWindow();
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return onlineBuddy("bob") && onlineBuddy("carol"); }));
+
+    onlinePage().tree()->setCurrentItem(onlineBuddy("bob"));
+    window_->showPage(COstrelDlg::Page::Online);
+    window_->talkButton()->click();
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+
+    // Conference with carol selected adds her to the same call.
+    onlinePage().tree()->setCurrentItem(onlineBuddy("carol"));
+    window_->conferenceButton()->click();
+    ASSERT_TRUE(waitFor([&] { return window_->partyList()->topLevelItemCount() == 2; }));
+    ASSERT_TRUE(waitFor([&] {
+        const auto call = service_->reports().call(1);
+        return call && call->parties.size() == 2;
+    }));
+    EXPECT_FALSE(service_->reports().call(2)) << "one conversation, one report";
+
+    // Carol is disconnected: her row goes, bob stays, and the call goes on.
+    for (const auto& party : window_->parties()) {
+        if (party.name == "carol") {
+            window_->disconnectParty(party.session);
+        }
+    }
+    ASSERT_TRUE(waitFor([&] { return window_->partyList()->topLevelItemCount() == 1; }, 20000));
+    EXPECT_EQ(window_->partyList()->topLevelItem(0)->text(0), "bob");
+    EXPECT_TRUE(window_->isCallActive());
+    window_->command(COstrelDlg::kHangUpHotkey);
+}
+
+TEST_F(ClientWindowTest, ALoginElsewhereLogsTheWindowOffAtItsNextKeepAlive) {
+    openWindow();
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return window_->isLoggedIn(); }));
+
+    // The same account logs in from another computer; the service answers our keep-alive "#".
+    auto elsewhere = buddy("alice", kAliceHz);
+    window_->parts()->account().timerThread()->PostStatusCheck();
+    ASSERT_TRUE(waitFor([&] { return !window_->isLoggedIn(); }, 20000));
+    EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
+    EXPECT_TRUE(waitFor([&] { return !boxes_.captions.isEmpty(); }));
+    EXPECT_TRUE(boxes_.captions.last().startsWith("You are logged off from Talvero."))
+        << boxes_.captions.join("|").toStdString();
+}
+
+TEST_F(ClientWindowTest, ThePortForwardTestFromTheMenuProvesTheListeningPortReachable) {
+    openWindow();
+    const QString listening = window_->statusText(2);
+    ASSERT_TRUE(listening.startsWith("Listening UDP Port: "));
+
+    // The dialog comes up modal: start the test, and close it once the result box was read.
+    bool started = false;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<ostrel::netconfig::PortForwardTestDialog*>(
+            QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        if (!started) {
+            started = true;
+            dialog->startButton()->click();  // returns when the test is over
+            return;
+        }
+        if (!dialog->isTestRunning()) {
+            dialog->closeButton()->click();
+        }
+    });
+    driver.start();
+    window_->menuAction("&Test Network Settings")->trigger();
+    driver.stop();
+
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(boxes_.sawText("Your computer is reachable and can receive incoming calls.")) << boxes_.texts.join("|").toStdString();
+    EXPECT_EQ(window_->statusText(2), listening);
+    EXPECT_TRUE(window_->hasEngine());
 }
