@@ -27,23 +27,4 @@ bool CallBook::packetsLost(engine::SessionId session, uint32_t count) {
     return parties_.addLostPackets(session, count);
 }
 
-CallBook::TickWork CallBook::tick(uint32_t tickCounter, uint32_t nowTick) const {
-    TickWork work;
-    if (tickCounter % kCongestionEveryTicks == 0) {
-        work.congested = parties_.congestedNames(nowTick);
-    }
-    if (tickCounter % kReportEveryTicks == 0) {
-        work.report = parties_.reportList(call_);
-    }
-    return work;
-}
-
-std::string congestionText(const std::vector<std::string>& names) {
-    std::string text = "Network congestion with\n------";
-    for (const std::string& name : names) {
-        text += "\n" + name;
-    }
-    return text;
-}
-
 }  // namespace ostrel::callreport

@@ -1,6 +1,6 @@
-// Call reports: what the main window keeps about the call in progress, and when it hands a
-// report to the timer thread (a party joined, a party left, every 300th tick of the call
-// clock). GUI thread only; the lists it returns are posted to the timer thread as they are.
+// Call reports: what the main window keeps about the call in progress, and the report lists
+// it hands to the timer thread (a party joined, a party left, every five minutes of a call).
+// GUI thread only; the lists it returns are posted to the timer thread as they are.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +15,6 @@ namespace ostrel::callreport {
 
 class CallBook {
 public:
-    // Ticks of the 1-second call clock between two reports (about five minutes), and between
-    // two congestion checks.
-    static constexpr uint32_t kReportEveryTicks = 300;
-    static constexpr uint32_t kCongestionEveryTicks = 10;
-
     explicit CallBook(CallReporter& reporter) : reporter_(reporter) {}
 
     // A call became active: a new party list, and reports start again from session 0.
@@ -35,12 +30,8 @@ public:
     // Notification 17; false for a party not in the list.
     bool packetsLost(engine::SessionId session, uint32_t count);
 
-    struct TickWork {
-        std::vector<std::string> congested;  // names for the congestion pop-up, if any
-        std::optional<CallReportList> report;
-    };
-    // Timer 17 while a call is active, with the tick counter after its increment.
-    TickWork tick(uint32_t tickCounter, uint32_t nowTick) const;
+    // The current parties' report (every five minutes of a call).
+    CallReportList currentReport() const { return parties_.reportList(call_); }
 
     const CallParties& parties() const { return parties_; }
 
@@ -49,8 +40,5 @@ private:
     CallParties parties_;
     uint32_t call_ = 0;
 };
-
-// The congestion pop-up's text: "Network congestion with\n------", then "\n" and each name.
-std::string congestionText(const std::vector<std::string>& names);
 
 }  // namespace ostrel::callreport

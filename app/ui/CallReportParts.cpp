@@ -79,7 +79,7 @@ void CallReportParts::onNotification(const engine::Notification& n, bool current
 }
 
 void CallReportParts::postCurrentReport() {
-    post(book_.parties().reportList(reporter_.currentCall()));
+    post(book_.currentReport());
 }
 
 void CallReportParts::post(callreport::CallReportList list) {
