@@ -249,6 +249,27 @@ void COstrelDlg::updateActiveTime() {
                                        (seconds / 60) % 60, seconds % 60));
 }
 
+COstrelDlg::VolumeLine COstrelDlg::volumeLine(Volume which) const {
+    // The links are made in this order when the mixer is used.
+    const size_t index = static_cast<size_t>(which);
+    VolumeLine line;
+    switch (which) {
+        case Volume::Master:
+            line = {master_, nullptr, masterControl_.get()};
+            break;
+        case Volume::Speaker:
+            line = {speaker_, nullptr, speakerControl_.get()};
+            break;
+        case Volume::Microphone:
+            line = {microphone_, nullptr, microphoneControl_.get()};
+            break;
+    }
+    if (index < sliderLinks_.size()) {
+        line.link = sliderLinks_[index].get();
+    }
+    return line;
+}
+
 void COstrelDlg::setPage(Page which, QWidget* widget) {
     QWidget* old = pageWidgets_[which];
     const int index = pages_->indexOf(old);

@@ -191,6 +191,21 @@ public:
     int connectState() const { return connectState_; }
     bool isConnecting() const { return !connecting_.isNull(); }
     ConnectingWindow* connectingWindow() const;
+    // The connecting window's text while a page prepares the call (nothing without one).
+    void setConnectingText(const QString& text);
+    // Whether the user cancelled the connection attempt in progress.
+    bool cancelRequested() const { return cancelled_; }
+    // The Program Settings dialog, modal; true when it was left with OK.
+    bool openProgramSettings();
+
+    // A volume slider with the link and mixer control behind it (both null without a mixer).
+    enum class Volume { Master, Speaker, Microphone };
+    struct VolumeLine {
+        QSlider* slider = nullptr;
+        audio::VolumeSliderLink* link = nullptr;
+        audio::VolumeControl* control = nullptr;
+    };
+    VolumeLine volumeLine(Volume which) const;
     std::vector<Party> parties() const;
     const Statistics& statistics() const { return statistics_; }
     MissedCallsWindow* missedCalls() const { return missedCalls_; }
@@ -237,7 +252,6 @@ private:
     void buildTray();
     void registerHotkeys();
     void releaseHotkeys();
-    void openProgramSettings();
     void runVolumeControl(bool recording);
     void startUpdater(const QString& argument);
 
@@ -248,7 +262,6 @@ private:
     std::optional<engine::ConnectionRequest> callTarget(bool quiet);
     void showConnecting();
     void closeConnecting();
-    void setConnectingText(const QString& text);
     void setIdleButtons();
     void setActiveButtons();
     void notifyParties();

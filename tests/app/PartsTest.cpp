@@ -1,0 +1,267 @@
+// The telephone page, the "Record/Play" group and the audio test hosted in a real window:
+// telephone calls through the reference gateway, recorded calls between real engines on
+// loopback, and the menu entries these parts enable.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "account/AccountSession.h"
+#include "app/ui/AudioTestMenu.h"
+#include "app/ui/PhoneParts.h"
+#include "app/ui/RecordingParts.h"
+#include "audio/test/ui/CMicTestDlg.h"
+#include "phone/ui/CCallingCardSettingsDlg.h"
+#include "phone/ui/CTelephonePage.h"
+#include "recording/RecordingPlayer.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/phone/GatewayProcess.h"
+#include "tests/recording/RecordingTestFiles.h"
+#include "webservice/HttpRequester.h"
+
+using namespace apptest;
+using ostrel::app::PhoneParts;
+using ostrel::app::RecordingParts;
+using phonetest::GatewayProcess;
+namespace fs = std::filesystem;
+namespace settings = ostrel::settings;
+
+namespace {
+
+ostrel::webservice::Provider gatewayProvider(uint16_t lookupPort) {
+    ostrel::webservice::Provider p;
+    p.id = 7;
+    p.displayName = "Talvero Telephone";
+    p.gatewayHosts = {{"127.0.0.1", lookupPort}};
+    p.params = {{"enable_auto_dtmf", "1"},
+                {"delay_for_acct_number", "50"},
+                {"delay_for_pin_number", "100"},
+                {"delay_for_phone_number", "150"}};
+    return p;
+}
+
+class PartsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        recordings_ = folders_.root() + "/recordings";
+        fs::create_directories(recordings_);
+        settings::write(settings::value::RecordingsDirectory, recordings_);
+        phone_ = std::make_unique<PhoneParts>(*window_, session_, requester_);
+        recording_ = std::make_unique<RecordingParts>(*window_);
+        ostrel::app::hostAudioTest(*window_);
+        // The start-up engine was made before the recorder was there; calls get later ones.
+        window_->endCall(true);
+    }
+
+    void TearDown() override {
+        // The window calls into the parts until it is gone.
+        WindowTest::TearDown();
+        recording_.reset();
+        phone_.reset();
+    }
+
+    void logIn() {
+        session_.EnterLoggedIn({"alice", "secret"});
+        window_->loggedIn("alice", "secret");
+    }
+
+    void giveCard(uint16_t lookupPort) {
+        phone_->takeTelephoneData({gatewayProvider(lookupPort)}, {{7, "12345678", "4321", 1}});
+    }
+
+    std::vector<fs::path> savedRecordings() const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(recordings_)) {
+            files.push_back(entry.path());
+        }
+        return files;
+    }
+
+    // While the result lives: runs `inDialog` on the first modal widget of type T that comes
+    // up, then closes it.
+    template <typename T>
+    std::unique_ptr<QTimer> whenModal(std::function<void(T&)> inDialog) {
+        auto poll = std::make_unique<QTimer>();
+        poll->setInterval(5);
+        QObject::connect(poll.get(), &QTimer::timeout, [timer = poll.get(), inDialog] {
+            if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                inDialog(*dialog);
+                dialog->reject();
+            }
+        });
+        poll->start();
+        return poll;
+    }
+
+    ostrel::account::AccountSession session_{"instance"};
+    ostrel::webservice::HttpRequester requester_{5};
+    std::string recordings_;
+    std::unique_ptr<PhoneParts> phone_;
+    std::unique_ptr<RecordingParts> recording_;
+};
+
+TEST_F(PartsTest, TalkOnTheTelephonePageDialsTheGatewayWithTheCardsDigits) {
+    GatewayProcess gateway({"--ring-ms", "50"});
+    ASSERT_TRUE(gateway.ok());
+    logIn();
+    giveCard(gateway.lookupPort());
+    ASSERT_NE(phone_->page(), nullptr);
+    EXPECT_EQ(window_->page(COstrelDlg::Page::Telephone), phone_->page());
+
+    window_->showPage(COstrelDlg::Page::Telephone);
+    phone_->page()->setNumberText(QStringLiteral("  (555) 010-2000  "));
+    window_->talk(false);
+    EXPECT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+    EXPECT_TRUE(gateway.waitFor("bridge-type=1 connection-string=\"\""));
+    EXPECT_TRUE(gateway.waitFor("digits 12345678 at "));
+    EXPECT_TRUE(gateway.waitFor("digits 4321 at "));
+    EXPECT_TRUE(gateway.waitFor("digits 5550102000 at "));
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
+    // The number dialled is remembered on the page.
+    EXPECT_EQ(phone_->page()->recentNumbers().entries(),
+              std::vector<std::string>{"(555) 010-2000"});
+    window_->command(COstrelDlg::kHangUpHotkey);
+    EXPECT_FALSE(window_->isCallActive());
+}
+
+TEST_F(PartsTest, QuietTalkTakesTheTelephonePathWhateverPageIsInFront) {
+    GatewayProcess gateway({"--ring-ms", "50"});
+    ASSERT_TRUE(gateway.ok());
+    logIn();
+    giveCard(gateway.lookupPort());
+    phone_->page()->setNumberText(QStringLiteral("5550102000"));
+    dial(QStringLiteral("127.0.0.1:1"));  // the direct-call page in front, with an address
+
+    window_->command(COstrelDlg::kTalkHotkey);
+    EXPECT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+    EXPECT_TRUE(gateway.waitFor("bridge-type=1"));
+    EXPECT_TRUE(gateway.waitFor("digits 4321 at "));
+    // The card's digits only: the user keys the number once the gateway answers.
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(gateway.linesWith("digits ").size(), 2u);
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
+    EXPECT_TRUE(phone_->page()->recentNumbers().entries().empty());
+    window_->command(COstrelDlg::kHangUpHotkey);
+}
+
+TEST_F(PartsTest, CallingCardSettingsRefusesWhenLoggedOffAndShowsTheCardsOtherwise) {
+    QAction* entry = window_->menuAction(QStringLiteral("&Calling Card Settings"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->isEnabled());
+    entry->trigger();
+    EXPECT_TRUE(boxes_.sawText(QString::fromLatin1(
+        ostrel::phone::kNotLoggedInCards.data(),
+        static_cast<qsizetype>(ostrel::phone::kNotLoggedInCards.size()))));
+
+    logIn();
+    giveCard(9);
+    QString account;
+    QString provider;
+    const auto watch = whenModal<ostrel::phone::CCallingCardSettingsDlg>(
+        [&](ostrel::phone::CCallingCardSettingsDlg& dialog) {
+            account = dialog.row(0).account->text();
+            provider = dialog.row(0).provider->currentText();
+        });
+    entry->trigger();
+    EXPECT_EQ(account, "12345678");
+    EXPECT_EQ(provider, "Talvero Telephone");
+}
+
+TEST_F(PartsTest, ARecordedCallIsSavedAtItsEndAndTheNextCallRecordsAfresh) {
+    Peer bob("bob");
+    logIn();
+    ostrel::recording::ui::RecordPlayGroup* group = recording_->group();
+    ASSERT_NE(group, nullptr);
+    EXPECT_FALSE(group->recButton()->isEnabled());
+
+    // A recording being played when Talk is pressed is stopped and closed.
+    const std::string played = folders_.root() + "/old.vrec";
+    ASSERT_TRUE(ostrel::recording::testing::writeToneRecording(played, 40));
+    group->loadRecording(QString::fromStdString(played));
+    group->startPlayback();
+    ASSERT_TRUE(group->player().isPlaying());
+
+    for (int call = 1; call <= 2; ++call) {
+        const std::time_t before = std::time(nullptr);
+        dial(bob.address());
+        window_->talk(false);
+        ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); })) << "call " << call;
+        EXPECT_FALSE(group->player().isPlaying());
+        EXPECT_FALSE(group->player().isPlayable());
+        EXPECT_TRUE(group->recButton()->isEnabled());
+        EXPECT_FALSE(group->openButton()->isEnabled());
+
+        group->recButton()->click();
+        EXPECT_TRUE(recording_->isRecording());
+        ASSERT_TRUE(waitFor([&] {
+            const auto recorder = recording_->recorder();
+            return recorder && recorder->isStarted();
+        })) << "call " << call;
+        // Two calls ending in the same second would want the same file name.
+        waitFor([&] { return std::time(nullptr) > before; }, 1500);
+        window_->command(COstrelDlg::kHangUpHotkey);
+
+        EXPECT_FALSE(recording_->isRecording());
+        EXPECT_FALSE(group->recButton()->isEnabled());
+        EXPECT_TRUE(group->openButton()->isEnabled());
+        const auto files = savedRecordings();
+        ASSERT_EQ(files.size(), static_cast<size_t>(call)) << "call " << call;
+        for (const auto& file : files) {
+            EXPECT_EQ(file.extension(), ".vrec");
+            EXPECT_GT(fs::file_size(file), 0u);
+            EXPECT_EQ(fs::file_size(file) % 330, 0u);
+        }
+    }
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
+
+    // What was saved plays.
+    group->loadRecording(QString::fromStdString(savedRecordings().front().string()));
+    EXPECT_TRUE(group->player().isPlayable());
+}
+
+TEST_F(PartsTest, ACallThatWasNotRecordedLeavesNoFile) {
+    Peer bob("bob");
+    logIn();
+    dial(bob.address());
+    window_->talk(false);
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+    waitFor([] { return false; }, 300);
+    window_->command(COstrelDlg::kHangUpHotkey);
+    EXPECT_TRUE(savedRecordings().empty());
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
+}
+
+TEST_F(PartsTest, TestAudioSettingsIsRefusedDuringACallAndOpensTheTestOtherwise) {
+    QAction* entry = window_->menuAction(QStringLiteral("&Test Audio Settings"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->isEnabled());
+
+    QString title;
+    auto watch = whenModal<ostrel::audio::CMicTestDlg>(
+        [&](ostrel::audio::CMicTestDlg& dialog) { title = dialog.windowTitle(); });
+    entry->trigger();
+    EXPECT_EQ(title, ostrel::audio::CMicTestDlg::kTitle);
+    EXPECT_TRUE(boxes_.texts.isEmpty());
+
+    Peer bob("bob");
+    logIn();
+    dial(bob.address());
+    window_->talk(false);
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+    title.clear();
+    watch = whenModal<ostrel::audio::CMicTestDlg>(
+        [&](ostrel::audio::CMicTestDlg& dialog) { title = dialog.windowTitle(); });
+    entry->trigger();
+    EXPECT_TRUE(boxes_.sawText(QString::fromLatin1(ostrel::app::kNoTestInCall)));
+    EXPECT_TRUE(title.isEmpty());
+    EXPECT_TRUE(window_->isCallActive());
+    window_->command(COstrelDlg::kHangUpHotkey);
+}
+
+}  // namespace
