@@ -115,7 +115,7 @@ TEST_F(PartsTest, TalkOnTheTelephonePageDialsTheGatewayWithTheCardsDigits) {
     EXPECT_EQ(window_->page(COstrelDlg::Page::Telephone), phone_->page());
 
     window_->showPage(COstrelDlg::Page::Telephone);
-    phone_->page()->setNumberText(QStringLiteral("  (555) 010-2000  "));
+    phone_->page()->setNumberText(QStringLiteral("  (555)010-2000#  "));
     window_->talk(false);
     EXPECT_TRUE(waitFor([&] { return window_->isCurrent(); }));
     EXPECT_TRUE(gateway.waitFor("bridge-type=1 connection-string=\"\""));
@@ -125,7 +125,7 @@ TEST_F(PartsTest, TalkOnTheTelephonePageDialsTheGatewayWithTheCardsDigits) {
     EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
     // The number dialled is remembered on the page.
     EXPECT_EQ(phone_->page()->recentNumbers().entries(),
-              std::vector<std::string>{"(555) 010-2000"});
+              std::vector<std::string>{"(555)010-2000#"});
     window_->command(COstrelDlg::kHangUpHotkey);
     EXPECT_FALSE(window_->isCallActive());
 }
