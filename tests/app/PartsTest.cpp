@@ -155,9 +155,9 @@ TEST_F(PartsTest, CallingCardSettingsRefusesWhenLoggedOffAndShowsTheCardsOtherwi
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(entry->isEnabled());
     entry->trigger();
-    EXPECT_TRUE(boxes_.sawText(QString::fromLatin1(
-        ostrel::phone::kNotLoggedInCards.data(),
-        static_cast<qsizetype>(ostrel::phone::kNotLoggedInCards.size()))));
+    EXPECT_TRUE(boxes_.sawText(
+        QString::fromLatin1(ostrel::phone::kNotLoggedInCards.data(),
+                            static_cast<qsizetype>(ostrel::phone::kNotLoggedInCards.size()))));
 
     logIn();
     giveCard(9);
@@ -202,7 +202,8 @@ TEST_F(PartsTest, ARecordedCallIsSavedAtItsEndAndTheNextCallRecordsAfresh) {
         ASSERT_TRUE(waitFor([&] {
             const auto recorder = recording_->recorder();
             return recorder && recorder->isStarted();
-        })) << "call " << call;
+        })) << "call "
+            << call;
         // Two calls ending in the same second would want the same file name.
         waitFor([&] { return std::time(nullptr) > before; }, 1500);
         window_->command(COstrelDlg::kHangUpHotkey);
