@@ -3,6 +3,7 @@
 // loopback, and the menu entries these parts enable.
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -12,6 +13,7 @@
 
 #include "account/AccountSession.h"
 #include "app/ui/AudioTestMenu.h"
+#include "app/ui/ConnectingWindow.h"
 #include "app/ui/PhoneParts.h"
 #include "app/ui/RecordingParts.h"
 #include "audio/test/ui/CMicTestDlg.h"
@@ -148,6 +150,46 @@ TEST_F(PartsTest, QuietTalkTakesTheTelephonePathWhateverPageIsInFront) {
     EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join("|").toStdString();
     EXPECT_TRUE(phone_->page()->recentNumbers().entries().empty());
     window_->command(COstrelDlg::kHangUpHotkey);
+}
+
+TEST_F(PartsTest, CancelDuringTheGatewayLookupEndsTheAttemptWithoutTheFailureDialog) {
+    // A lookup host that never answers: only a cancel ends the lookup early.
+    ostrel::platform::UdpSocket silent;
+    ASSERT_TRUE(silent.open() && silent.bind(ostrel::platform::SocketAddress::loopback(0)));
+    logIn();
+    giveCard(silent.localAddress()->port);
+    window_->showPage(COstrelDlg::Page::Telephone);
+    phone_->page()->setNumberText(QStringLiteral("5551234"));
+
+    QStringList texts;
+    QStringList dialogs;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (ostrel::app::ConnectingWindow* connecting = window_->connectingWindow()) {
+            if (texts.isEmpty() || texts.back() != connecting->text()) {
+                texts << connecting->text();
+                if (texts.back() == "Resolving telephone gateway....") {
+                    connecting->cancelButton()->click();
+                }
+            }
+        }
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && qobject_cast<QMessageBox*>(dialog) == nullptr) {
+            dialogs << dialog->metaObject()->className();
+            dialog->reject();
+        }
+    });
+    poll.start();
+    QElapsedTimer took;
+    took.start();
+    window_->talk(false);
+    // Three unanswered requests would take 9 s.
+    EXPECT_LT(took.elapsed(), 4000);
+    EXPECT_TRUE(texts.contains("Resolving telephone gateway....")) << texts.join("|").toStdString();
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join("|").toStdString();
+    EXPECT_FALSE(window_->isCallActive());
+    EXPECT_TRUE(window_->talkButton()->isEnabled());
 }
 
 TEST_F(PartsTest, CallingCardSettingsRefusesWhenLoggedOffAndShowsTheCardsOtherwise) {
