@@ -56,8 +56,10 @@ void RecordingParts::setEngineRecording(bool on) {
             return;
         }
         if (on && callOver_) {
-            // The file is named by the conference, which is known once the call is up; the
-            // recorder asks for it on an engine thread, where the engine guard is not taken.
+            // The file is named by the conference, known once the call is up. The recorder
+            // asks for the name on an engine thread at its first block; it gets this copy,
+            // since that thread must not wait for the engine guard, which the GUI thread
+            // holds while it stops the engine and waits for the engine's threads.
             callOver_ = false;
             auto fresh = std::make_shared<recording::ConversationRecorder>(
                 [guid = engine.conferenceGuid()] { return guid; });

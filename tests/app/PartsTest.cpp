@@ -15,10 +15,12 @@
 #include "app/ui/AudioTestMenu.h"
 #include "app/ui/ConnectingWindow.h"
 #include "app/ui/PhoneParts.h"
+#include "app/ui/ProgramSettingsDialog.h"
 #include "app/ui/RecordingParts.h"
 #include "audio/test/ui/CMicTestDlg.h"
 #include "phone/ui/CCallingCardSettingsDlg.h"
 #include "phone/ui/CTelephonePage.h"
+#include "recording/CallEndSave.h"
 #include "recording/RecordingPlayer.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/phone/GatewayProcess.h"
@@ -266,6 +268,47 @@ TEST_F(PartsTest, ARecordedCallIsSavedAtItsEndAndTheNextCallRecordsAfresh) {
     // What was saved plays.
     group->loadRecording(QString::fromStdString(savedRecordings().front().string()));
     EXPECT_TRUE(group->player().isPlayable());
+}
+
+TEST_F(PartsTest, WithoutAFolderRecAsksForOneAndASaveThatFailsOpensTheSettings) {
+    Peer bob("bob");
+    logIn();
+    ostrel::recording::ui::RecordPlayGroup* group = recording_->group();
+    dial(bob.address());
+    window_->talk(false);
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }));
+
+    // No folder: the settings open, and leaving them with Cancel records nothing.
+    settings::write(settings::value::RecordingsDirectory, "");
+    int settingsShown = 0;
+    auto watch = whenModal<ostrel::app::ProgramSettingsDialog>(
+        [&](ostrel::app::ProgramSettingsDialog&) { ++settingsShown; });
+    group->recButton()->click();
+    EXPECT_EQ(settingsShown, 1);
+    EXPECT_TRUE(boxes_.sawText(QString::fromLatin1(ostrel::recording::ui::kChooseFolderText)));
+    EXPECT_FALSE(recording_->isRecording());
+    EXPECT_EQ(recording_->recorder(), nullptr);
+
+    // A folder that is gone by the end of the call: the recording cannot be saved there.
+    settings::write(settings::value::RecordingsDirectory, recordings_ + "/gone");
+    group->recButton()->click();
+    ASSERT_TRUE(recording_->isRecording());
+    ASSERT_TRUE(waitFor([&] {
+        const auto recorder = recording_->recorder();
+        return recorder && recorder->isStarted();
+    }));
+    watch = whenModal<ostrel::app::ProgramSettingsDialog>(
+        [&](ostrel::app::ProgramSettingsDialog&) { ++settingsShown; });
+    window_->command(COstrelDlg::kHangUpHotkey);
+    EXPECT_EQ(settingsShown, 2);
+    EXPECT_TRUE(boxes_.sawText(
+        QString::fromLatin1(ostrel::recording::kSaveFailedText.data(),
+                            static_cast<qsizetype>(ostrel::recording::kSaveFailedText.size()))));
+    EXPECT_TRUE(savedRecordings().empty());
+    EXPECT_FALSE(window_->isCallActive());
+    // The failed save kept the temporary file for the user; the test does not.
+    std::error_code ignored;
+    fs::remove(recording_->recorder()->temporaryPath(), ignored);
 }
 
 TEST_F(PartsTest, ACallThatWasNotRecordedLeavesNoFile) {
