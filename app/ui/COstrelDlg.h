@@ -206,6 +206,7 @@ public:
         audio::VolumeControl* control = nullptr;
     };
     VolumeLine volumeLine(Volume which) const;
+
     std::vector<Party> parties() const;
     const Statistics& statistics() const { return statistics_; }
     MissedCallsWindow* missedCalls() const { return missedCalls_; }

@@ -1,6 +1,5 @@
 #include "app/ui/RecordingParts.h"
 
-#include <QBoxLayout>
 #include <QLayout>
 
 #include "app/ui/COstrelDlg.h"

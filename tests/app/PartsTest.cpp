@@ -9,7 +9,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <thread>
 
 #include "account/AccountSession.h"
 #include "app/ui/AudioTestMenu.h"
