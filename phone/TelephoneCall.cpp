@@ -53,9 +53,9 @@ engine::ConnectionRequest telephoneRequest(const std::string& number, const Call
 }
 
 bool prepareTelephoneCall(engine::ConnectionRequest& request, const CallingCardBook& book,
-                          TelephoneCallUi& ui) {
-    const std::string number = dialledNumber(ui.numberText());
-    if (number.empty()) {
+                          TelephoneCallUi& ui, bool quiet) {
+    const std::string number = quiet ? std::string() : dialledNumber(ui.numberText());
+    if (number.empty() && !quiet) {
         ui.showMessage(kEnterNumberText);
         return false;
     }
@@ -72,7 +72,9 @@ bool prepareTelephoneCall(engine::ConnectionRequest& request, const CallingCardB
         }
         return false;
     }
-    ui.numberCalled(number);
+    if (!number.empty()) {
+        ui.numberCalled(number);
+    }
     const auto cancel = request.cancel;
     request = telephoneRequest(number, card, provider, lookup.gatewayAddress,
                                static_cast<uint16_t>(lookup.gatewayPort));  // checked by the lookup

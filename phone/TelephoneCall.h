@@ -54,7 +54,10 @@ engine::ConnectionRequest telephoneRequest(const std::string& number, const Call
 
 // `prepareTelephoneCall`: true when `request` is ready to dial. Its cancel flag is left as the
 // caller made it (a fresh one), since the lookup's cancel is the lookup's own.
+// `quiet` (a hot-key or tray Talk, whatever page is in front): the number field is not read
+// and nothing is said about it; the gateway is dialled with the card's digits alone and the
+// user keys the number on the dial pad once it answers.
 bool prepareTelephoneCall(engine::ConnectionRequest& request, const CallingCardBook& book,
-                          TelephoneCallUi& ui);
+                          TelephoneCallUi& ui, bool quiet = false);
 
 }  // namespace ostrel::phone

@@ -63,6 +63,10 @@ AccountParts::AccountParts(COstrelDlg& window, const std::string& instanceGuid,
 
 AccountParts::~AccountParts() {
     // The thread posts to the window: it ends before anything it might reach goes.
+    stopTimerThread();
+}
+
+void AccountParts::stopTimerThread() {
     if (timer_) {
         timer_->Quit();
     }
@@ -112,7 +116,7 @@ void AccountParts::install(Links links) {
         if (timer_->Start()) {
             window_.addExitStep([this] {
                 platform::trace("Exit: stopping the timer thread");
-                timer_->Quit();
+                stopTimerThread();
             });
             // The first status check at once rather than after 45 seconds.
             windowTimers_.OnStatusTimer();
@@ -173,6 +177,8 @@ void AccountParts::EnterLoggedInState(const std::string& user) {
 
 void AccountParts::LeaveLoggedInState() {
     window_.loggedOut();
+    // The cards belong to the account that logged off.
+    TakeTelephoneData({}, {});
 }
 
 void AccountParts::SetStatusText(int pane, const QString& value) {

@@ -59,6 +59,8 @@ public:
     account::CLoginPage* loginPage() const { return login_; }
     account::COnlinePage* onlinePage() const { return onlinePage_; }
     TimerThread* timerThread() const { return timer_.get(); }
+    // Quits and joins the timer thread (Exit does it; so does the parts' end).
+    void stopTimerThread();
 
     // Exit's log-off: false (and nothing done) while a login or logoff holds the lock;
     // otherwise logs off when logged in, quickly and holding the lock.

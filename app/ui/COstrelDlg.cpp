@@ -17,7 +17,6 @@
 #include "app/ui/DirectCallPage.h"
 #include "app/callreport/ui/CMissedCallsDlg.h"
 #include "app/ui/ClientParts.h"
-#include "audio/test/ui/CMicTestDlg.h"
 #include "app/ui/WindowEngineSink.h"
 #include "app/ui/WindowNotices.h"
 #include "audio/mixer/CallMixerSettings.h"
@@ -265,17 +264,25 @@ void COstrelDlg::setTimerHandlers(std::function<void()> callClock,
     connect(&timer16_, &QTimer::timeout, this, std::move(statusTimer));
 }
 
-audio::MainWindowVolumes COstrelDlg::volumes() const {
-    audio::MainWindowVolumes volumes;
-    volumes.master.slider = master_;
-    volumes.wave.slider = speaker_;
-    volumes.microphone.slider = microphone_;
-    if (sliderLinks_.size() == 3) {
-        volumes.master = {master_, sliderLinks_[0].get(), masterControl_.get()};
-        volumes.wave = {speaker_, sliderLinks_[1].get(), speakerControl_.get()};
-        volumes.microphone = {microphone_, sliderLinks_[2].get(), microphoneControl_.get()};
+COstrelDlg::VolumeLine COstrelDlg::volumeLine(Volume which) const {
+    // The links are made in this order when the mixer is used.
+    const size_t index = static_cast<size_t>(which);
+    VolumeLine line;
+    switch (which) {
+        case Volume::Master:
+            line = {master_, nullptr, masterControl_.get()};
+            break;
+        case Volume::Speaker:
+            line = {speaker_, nullptr, speakerControl_.get()};
+            break;
+        case Volume::Microphone:
+            line = {microphone_, nullptr, microphoneControl_.get()};
+            break;
     }
-    return volumes;
+    if (index < sliderLinks_.size()) {
+        line.link = sliderLinks_[index].get();
+    }
+    return line;
 }
 
 void COstrelDlg::setPage(Page which, QWidget* widget) {

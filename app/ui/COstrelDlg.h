@@ -41,7 +41,6 @@ namespace ostrel::audio {
 class VolumeControl;
 class VolumeSliderLink;
 class WaveformDisplay;
-struct MainWindowVolumes;
 }  // namespace ostrel::audio
 
 namespace ostrel::callreport {
@@ -204,6 +203,22 @@ public:
     int connectState() const { return connectState_; }
     bool isConnecting() const { return !connecting_.isNull(); }
     ConnectingWindow* connectingWindow() const;
+    // The connecting window's text while a page prepares the call (nothing without one).
+    void setConnectingText(const QString& text);
+    // Whether the user cancelled the connection attempt in progress.
+    bool cancelRequested() const { return cancelled_; }
+    // The Program Settings dialog, modal; true when it was left with OK.
+    bool openProgramSettings();
+
+    // A volume slider with the link and mixer control behind it (both null without a mixer).
+    enum class Volume { Master, Speaker, Microphone };
+    struct VolumeLine {
+        QSlider* slider = nullptr;
+        audio::VolumeSliderLink* link = nullptr;
+        audio::VolumeControl* control = nullptr;
+    };
+    VolumeLine volumeLine(Volume which) const;
+
     std::vector<Party> parties() const;
     const callreport::CallStatistics& statistics() const { return statistics_; }
     callreport::CStatisticsDlg* statisticsWindow() const { return statisticsWindow_; }
@@ -211,8 +226,6 @@ public:
     ClientParts* parts() const { return parts_.get(); }
     // When the current call became active (invalid without one).
     QDateTime callStartTime() const { return callStart_; }
-    // The slider positions of the three volume lines and their links, for the audio test.
-    audio::MainWindowVolumes volumes() const;
     QTreeWidget* partyList() const { return partyList_; }
     QPushButton* talkButton() const { return talk_; }
     QPushButton* hangUpButton() const { return hangUp_; }
@@ -252,7 +265,6 @@ private:
     void buildTray();
     void registerHotkeys();
     void releaseHotkeys();
-    void openProgramSettings();
     void runVolumeControl(bool recording);
     void startUpdater(const QString& argument);
 
@@ -261,7 +273,6 @@ private:
     std::optional<engine::ConnectionRequest> callTarget(bool quiet);
     void showConnecting();
     void closeConnecting();
-    void setConnectingText(const QString& text);
     void setIdleButtons();
     void setActiveButtons();
     void partyMenu(const QPoint& at);

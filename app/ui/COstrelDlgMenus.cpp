@@ -213,9 +213,9 @@ void COstrelDlg::releaseHotkeys() {
     }
 }
 
-void COstrelDlg::openProgramSettings() {
+bool COstrelDlg::openProgramSettings() {
     ProgramSettingsDialog dialog(this);
-    dialog.exec();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void COstrelDlg::runVolumeControl(bool recording) {

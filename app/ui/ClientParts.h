@@ -8,12 +8,18 @@
 #include <memory>
 #include <string>
 
+namespace ostrel::webservice {
+class HttpRequester;
+}
+
 namespace ostrel::app {
 
 class AccountParts;
 class CallReportParts;
 class COstrelDlg;
 class NetworkParts;
+class PhoneParts;
+class RecordingParts;
 
 struct ClientPartsOptions {
     // Own-address detection with a limit in seconds; empty: the network settings' detection.
@@ -33,11 +39,17 @@ public:
     AccountParts& account() { return *account_; }
     NetworkParts& network() { return *network_; }
     CallReportParts& callReports() { return *callReports_; }
+    PhoneParts& phone() { return *phone_; }
+    RecordingParts& recording() { return *recording_; }
 
 private:
     std::unique_ptr<AccountParts> account_;
     std::unique_ptr<NetworkParts> network_;
     std::unique_ptr<CallReportParts> callReports_;
+    // The card upload's own: the timer thread's requester may be busy at the same time.
+    std::unique_ptr<webservice::HttpRequester> phoneRequester_;
+    std::unique_ptr<PhoneParts> phone_;
+    std::unique_ptr<RecordingParts> recording_;
 };
 
 }  // namespace ostrel::app

@@ -191,9 +191,9 @@ void CTelephonePage::addRecentNumber(const std::string& number) {
     recent_.add(number);
 }
 
-bool CTelephonePage::prepareTelephoneCall(engine::ConnectionRequest& request) {
+bool CTelephonePage::prepareTelephoneCall(engine::ConnectionRequest& request, bool quiet) {
     PageCallUi ui(*this, host_);
-    return phone::prepareTelephoneCall(request, host_.cardBook(), ui);
+    return phone::prepareTelephoneCall(request, host_.cardBook(), ui, quiet);
 }
 
 bool CTelephonePage::eventFilter(QObject* watched, QEvent* event) {

@@ -37,8 +37,9 @@ public:
     void addRecentNumber(const std::string& number);
     const RecentNumbers& recentNumbers() const { return recent_; }
 
-    // `prepareTelephoneCall` with this page's number: true when `request` is ready to dial.
-    bool prepareTelephoneCall(engine::ConnectionRequest& request);
+    // `prepareTelephoneCall` with this page's number (none when `quiet`): true when
+    // `request` is ready to dial.
+    bool prepareTelephoneCall(engine::ConnectionRequest& request, bool quiet = false);
 
     QString numberText() const;
     void setNumberText(const QString& text);

@@ -97,3 +97,29 @@ TEST(TelephoneCallTest, EnteredCardIsUsedWithTheGatewayFoundAndTheNumberRemember
     // The window keeps the flag it made, so its cancel still reaches the connect attempt.
     EXPECT_EQ(request.cancel, cancel);
 }
+
+TEST(TelephoneCallTest, AQuietCallIgnoresTheNumberFieldAndDialsTheGatewayWithTheCardDigits) {
+    phonetest::GatewayProcess gateway;
+    ASSERT_TRUE(gateway.ok());
+    ScriptedUi ui;
+    ui.typed = "5551234";  // not read: a quiet call has no number of its own
+    CallingCardBook book;
+    book.providers = {providerAt(3, gateway.lookupPort())};
+    book.cards = {{3, "4444", "12", 1}};
+    engine::ConnectionRequest request;
+    ASSERT_TRUE(prepareTelephoneCall(request, book, ui, true));
+    EXPECT_EQ(ui.steps, std::vector<std::string>{"lookup 3"});  // nothing remembered
+    EXPECT_EQ(request.port, gateway.bridgePort());
+    EXPECT_EQ(request.bridgeType, 1);
+    EXPECT_EQ(request.expectedUser, "");
+    EXPECT_TRUE(request.autoDtmf);
+    EXPECT_EQ(request.dtmf1, "4444");
+    EXPECT_EQ(request.dtmf2, "12");
+    EXPECT_EQ(request.dtmf3, "");
+
+    // Even an empty field is no reason for a message.
+    ScriptedUi empty;
+    book.cards = {};
+    EXPECT_FALSE(prepareTelephoneCall(request, book, empty, true));
+    EXPECT_EQ(empty.steps, std::vector<std::string>{"ask"});
+}
