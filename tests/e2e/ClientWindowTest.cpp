@@ -1,11 +1,13 @@
 // The client's main window as a user drives it, on the offscreen platform with file audio,
 // against a real talvero-service on loopback and ostrel-cli buddies: log in, see a buddy
-// online, call it from the online list, hear each other, report the call.
+// online, call it from the online list, hear each other, record and play back the call,
+// report it, and a telephone call through talvero-gateway with the card's digits.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -18,12 +20,17 @@
 #include "account/ui/CLoginPage.h"
 #include "account/ui/COnlinePage.h"
 #include "app/ui/AccountParts.h"
+#include "app/settings/Settings.h"
 #include "app/ui/COstrelDlg.h"
+#include "app/ui/ClientParts.h"
+#include "app/ui/RecordingParts.h"
 #include "app/ui/WindowNotices.h"
 #include "netconfig/ui/PortForwardTestDialog.h"
 #include "platform/Platform.h"
+#include "recording/ui/RecordPlayGroup.h"
 #include "tests/app/TestFolders.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/recording/RecordingTestFiles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestService.h"
@@ -73,6 +80,10 @@ protected:
         auto& accounts = service_->accounts();
         ASSERT_TRUE(accounts.setBuddies(accounts.findUser("alice")->id, {"bob", "carol"}));
         ::setenv("OSTREL_SERVICE_HOST", service_.webHost().c_str(), 1);
+        recordings_ = scratch_.file("recordings");
+        std::filesystem::create_directories(recordings_);
+        ostrel::settings::write(ostrel::settings::value::RecordingsDirectory,
+                                     recordings_);
     }
 
     void TearDown() override {
@@ -149,12 +160,13 @@ protected:
     apptest::BoxWatcher boxes_;
     ostrel::test::TestService service_;
     Scratch scratch_;
+    std::string recordings_;
     std::unique_ptr<COstrelDlg> window_;
 };
 
 }  // namespace
 
-TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyFromTheListAndReportsTheCall) {
+TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyRecordsPlaysBackAndReportsTheCall) {
     auto bob = buddy("bob", kBobHz);
     openWindow();
     EXPECT_EQ(window_->windowTitle(), "Talvero-Please Login");
@@ -188,9 +200,22 @@ TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyFromTheListAndReportsTheCall) {
     EXPECT_EQ(call->parties[0].remoteUser, "bob");
     EXPECT_FALSE(call->conferenceGuid.empty());
 
+    // Alice records the conversation; ending the call saves it in her recordings folder.
+    ostrel::recording::ui::RecordPlayGroup* group = window_->parts()->recording().group();
+    ASSERT_TRUE(group->recButton()->isEnabled());
+    group->recButton()->click();
     ostrel::test::processEventsUntil([] { return false; }, 3000);
     window_->command(COstrelDlg::kHangUpHotkey);
     EXPECT_FALSE(window_->isCallActive());
+    std::vector<std::string> saved;
+    for (const auto& entry : std::filesystem::directory_iterator(recordings_)) {
+        saved.push_back(entry.path().string());
+    }
+    ASSERT_EQ(saved.size(), 1u);
+    const auto recorded = ostrel::recording::testing::decodeRecording(saved[0]);
+    ASSERT_GE(recorded.size(), 8u * 1600) << "at least two seconds were recorded";
+    EXPECT_GT(toneLevel(recorded, kAliceHz), kHeard);
+    EXPECT_GT(toneLevel(recorded, kBobHz), kHeard);
     ASSERT_TRUE(bob->waitForLine([](const std::string& l) { return startsWith(l, "26 "); }, 10s))
         << "bob saw the call end";
 
@@ -200,6 +225,13 @@ TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyFromTheListAndReportsTheCall) {
     EXPECT_LT(toneLevel(aliceHeard, kAliceHz), kAbsent);
     EXPECT_GT(toneLevel(bobHeard, kAliceHz), kHeard);
     EXPECT_LT(toneLevel(bobHeard, kBobHz), kAbsent);
+
+    // The saved call plays back in the window, the slider moving to its end.
+    group->loadRecording(QString::fromStdString(saved[0]));
+    group->playButton()->click();
+    ASSERT_TRUE(waitFor([&] { return group->slider()->value() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return group->slider()->value() == 100; }, 15000));
+    EXPECT_TRUE(waitFor([&] { return !group->player().isPlaying(); }));
 
     // Log Off from the menu goes back to the login page.
     window_->menuAction("&Log Off")->trigger();

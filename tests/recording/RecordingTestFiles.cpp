@@ -88,6 +88,24 @@ std::vector<uint8_t> readBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<int16_t> decodeRecording(const std::string& path) {
+    const std::vector<uint8_t> bytes = readBytes(path);
+    if (bytes.empty() || !isWellFormedLength(bytes.size())) {
+        return {};
+    }
+    auto codec = audio::SpeechCodec::create();
+    const size_t blocks = bytes.size() / kCodedBlockBytes;
+    std::vector<int16_t> pcm(blocks * kBlockSamples);
+    for (size_t b = 0; b < blocks; ++b) {
+        size_t count = kCodedBlockBytes;
+        if (!codec->decodeFrames(bytes.data() + b * kCodedBlockBytes,
+                                 pcm.data() + b * kBlockSamples, count)) {
+            return {};
+        }
+    }
+    return pcm;
+}
+
 namespace {
 
 class ManualStream final : public audio::WaveStream {

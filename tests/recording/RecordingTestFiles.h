@@ -23,6 +23,9 @@ int identifyBlock(const int16_t* samples, size_t count);
 bool writeToneRecording(const std::string& path, int blocks);
 bool writeBytes(const std::string& path, size_t count, uint8_t value = 0);
 std::vector<uint8_t> readBytes(const std::string& path);
+// Decodes a whole recording file with a fresh codec; empty when it is not a whole number of
+// coded blocks or a block does not decode.
+std::vector<int16_t> decodeRecording(const std::string& path);
 // Codes PCM blocks of 1600 samples with a fresh codec, as a recording holds them.
 std::vector<uint8_t> codeBlocks(const std::vector<std::vector<int16_t>>& blocks);
 
