@@ -23,6 +23,8 @@
 #include "app/settings/Settings.h"
 #include "app/ui/COstrelDlg.h"
 #include "app/ui/ClientParts.h"
+#include "app/ui/PhoneParts.h"
+#include "phone/ui/CTelephonePage.h"
 #include "app/ui/RecordingParts.h"
 #include "app/ui/WindowNotices.h"
 #include "netconfig/ui/PortForwardTestDialog.h"
@@ -30,10 +32,12 @@
 #include "recording/ui/RecordPlayGroup.h"
 #include "tests/app/TestFolders.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/phone/GatewayProcess.h"
 #include "tests/recording/RecordingTestFiles.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestService.h"
+#include "service/AccountStore.h"
 
 using namespace std::chrono_literals;
 using namespace enginetest;
@@ -328,4 +332,47 @@ TEST_F(ClientWindowTest, ThePortForwardTestFromTheMenuProvesTheListeningPortReac
     EXPECT_TRUE(boxes_.sawText("Your computer is reachable and can receive incoming calls.")) << boxes_.texts.join("|").toStdString();
     EXPECT_EQ(window_->statusText(2), listening);
     EXPECT_TRUE(window_->hasEngine());
+}
+
+TEST_F(ClientWindowTest, ATelephoneCallGoesThroughTheGatewayWithTheLoginsCardDigits) {
+    phonetest::GatewayProcess gateway({"--ring-ms", "50"});
+    ASSERT_TRUE(gateway.ok());
+    // The service knows the gateway as a provider and alice's default card for it.
+    ostrel::service::Provider provider;
+    provider.id = 3;
+    provider.displayName = "Loopback Telephone";
+    provider.hosts = {{"127.0.0.1", gateway.lookupPort()}};
+    provider.params = {{"enable_auto_dtmf", "1"},
+                       {"delay_for_acct_number", "50"},
+                       {"delay_for_pin_number", "100"},
+                       {"delay_for_phone_number", "150"}};
+    auto& accounts = service_->accounts();
+    ASSERT_EQ(accounts.addProvider(provider), ostrel::service::AddResult::Added);
+    ASSERT_TRUE(accounts.setCards(accounts.findUser("alice")->id, {{3, "987654", "1234", 1}}));
+
+    openWindow();
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return window_->isLoggedIn(); }));
+    window_->showPage(COstrelDlg::Page::Telephone);
+    window_->parts()->phone().page()->setNumberText(QStringLiteral("+1 (555) 010-7788"));
+    window_->talkButton()->click();
+
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent(); }))
+        << boxes_.texts.join("|").toStdString();
+    EXPECT_TRUE(gateway.waitFor("bridge-type=1"));
+    EXPECT_TRUE(gateway.waitFor("digits 987654 at "));
+    EXPECT_TRUE(gateway.waitFor("digits 1234 at "));
+    EXPECT_TRUE(gateway.waitFor("digits 15550107788 at "));
+    ASSERT_EQ(window_->partyList()->topLevelItemCount(), 1);
+    // The gateway names itself after the number it bridges to.
+    const std::string party = window_->partyList()->topLevelItem(0)->text(0).toStdString();
+    EXPECT_NE(party.find("15550107788"), std::string::npos) << party;
+
+    // The dial pad sends a key to the gateway during the call.
+    window_->parts()->phone().page()->pressDialKey('5');
+    EXPECT_TRUE(gateway.waitFor("digits 5 at "));
+
+    window_->hangUpButton()->click();  // asks first; the watcher answers Yes
+    EXPECT_TRUE(waitFor([&] { return !window_->isCallActive(); }));
+    EXPECT_TRUE(gateway.waitFor("hangup "));
 }
