@@ -273,12 +273,10 @@ TEST_F(ClientWindowTest, AConferenceOfThreeIsReportedWithBothParties) {
     }));
     EXPECT_FALSE(service_->reports().call(2)) << "one conversation, one report";
 
-    // Carol is disconnected: her row goes, bob stays, and the call goes on.
-    for (const auto& party : window_->parties()) {
-        if (party.name == "carol") {
-            window_->disconnectParty(party.session);
-        }
-    }
+    // Carol ends her program, which hangs up: her row goes, bob stays, and the call goes on.
+    ASSERT_TRUE(
+        carol->waitForLine([](const std::string& l) { return startsWith(l, "23 "); }, 10s));
+    carol->stop();
     ASSERT_TRUE(waitFor([&] { return window_->partyList()->topLevelItemCount() == 1; }, 20000));
     EXPECT_EQ(window_->partyList()->topLevelItem(0)->text(0), "bob");
     EXPECT_TRUE(window_->isCallActive());
