@@ -130,12 +130,13 @@ bool AccountParts::logOffForExit() {
     if (!login_->TryLockForExit()) {
         return false;
     }
-    session_.exiting.store(true);
     if (session_.LoggedIn()) {
         login_->Logoff(true, true, true);  // lets go of the lock when done
     } else {
         session_.Lock().SignalSemaphore();
     }
+    // Only now: the flag abandons requests in flight, the log-off's among them.
+    session_.exiting.store(true);
     return true;
 }
 

@@ -374,3 +374,23 @@ TEST_F(ClientWindowTest, ATelephoneCallGoesThroughTheGatewayWithTheLoginsCardDig
     EXPECT_TRUE(waitFor([&] { return !window_->isCallActive(); }));
     EXPECT_TRUE(gateway.waitFor("hangup "));
 }
+
+TEST_F(ClientWindowTest, ExitWhileLoggedInLogsOffAtTheServiceFirst) {
+    openWindow();
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return window_->isLoggedIn(); }));
+    const auto nowMs = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    ASSERT_TRUE(service_->presence().online("alice", nowMs()));
+
+    bool exitRequested = false;
+    QObject::connect(window_.get(), &COstrelDlg::exitRequested, [&] { exitRequested = true; });
+    window_->menuAction("E&xit")->trigger();
+    ASSERT_TRUE(waitFor([&] { return exitRequested; }));
+    EXPECT_TRUE(window_->exitFlag());
+    EXPECT_FALSE(window_->isLoggedIn());
+    EXPECT_FALSE(service_->presence().online("alice", nowMs()));
+}
