@@ -432,7 +432,7 @@ void COstrelDlg::command(int code, const QString& text) {
             hangUp(false);
             break;
         default:
-            break;  // the player's progress (6) arrives once the player is hosted
+            break;  // the player reports its progress to its own group, not through here
     }
 }
 

@@ -121,8 +121,12 @@ TEST_F(ProgramTest, StartsAndEndsInOrder) {
     TestFolders folders;
     Client client(folders.config(), apptest::freeUdpPort(), {});
     ASSERT_TRUE(client.waitForTrace("Start-up: window shown")) << client.trace().toStdString();
-    const QStringList startUp = {"Start-up: hot keys", "Start-up: mixer", "Start-up: engine",
-                                 "Starting Server....", "Start-up: missed calls and timers",
+    const QStringList startUp = {"Start-up: hot keys",
+                                 "Start-up: mixer",
+                                 "Start-up: account, telephone, recording and report parts",
+                                 "Start-up: engine",
+                                 "Starting Server....",
+                                 "Start-up: timers",
                                  "Start-up: window shown"};
     int last = -1;
     for (const QString& step : startUp) {
