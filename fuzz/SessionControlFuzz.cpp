@@ -112,8 +112,7 @@ struct Call {
                 fields.userName = "callee";
                 fields.version = version;
                 const engine::SessionMessage reply = engine::buildConnectAccept(fields);
-                return callee.sendTo(got.from, reply.data(), reply.size()) ==
-                       UdpSocket::Result::Ok;
+                return callee.sendTo(got.from, reply.data(), reply.size()) == UdpSocket::Result::Ok;
             }
         }
         return false;
