@@ -36,7 +36,6 @@ constexpr uint32_t kStrangerIp = 0x7F000002;
 constexpr size_t kMaxDigitStrings = 8;
 constexpr size_t kMaxDatagrams = 24;
 constexpr uint32_t kWaitMs = 3000;
-constexpr size_t kBufferSize = 4096;
 
 // Keeps the delay records; discards the rest like QuietSink.
 class DelaySink : public fuzz::QuietSink {
@@ -121,7 +120,7 @@ struct Call {
     // What reached the callee from `from` before the marker, which must arrive.
     std::vector<fuzz::Datagram> receivedUpToMarker(const SocketAddress& from) {
         std::vector<fuzz::Datagram> all;
-        std::vector<uint8_t> buffer(kBufferSize);
+        std::vector<uint8_t> buffer(engine::kReceiveBufferSize);
         for (;;) {
             const auto got = callee.receive(buffer.data(), buffer.size(), kWaitMs);
             FUZZ_CHECK(got.result == UdpSocket::Result::Ok);
