@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/settings/RecordingsFolder.h"
+#include "platform/Text.h"
 
 namespace ostrel::app {
 
@@ -34,7 +34,7 @@ DirectCallTarget failure(std::string message) {
 }  // namespace
 
 DirectCallTarget parseDirectCallTarget(std::string_view typed) {
-    std::string text = settings::trimBlanks(typed);
+    std::string text = platform::trimmed(typed);
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string entry = text;

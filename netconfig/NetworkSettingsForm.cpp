@@ -1,24 +1,8 @@
 #include "netconfig/NetworkSettingsForm.h"
 
-#include <cctype>
+#include "platform/Text.h"
 
 namespace ostrel::netconfig {
-
-namespace {
-
-std::string trimmed(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) {
-        ++begin;
-    }
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
-
-}  // namespace
 
 NetworkSettingsForm FormFromSettings(const NetworkSettings& s) {
     NetworkSettingsForm form;
@@ -49,7 +33,7 @@ NetworkSettingsForm FormFromSettings(const NetworkSettings& s) {
 }
 
 uint32_t ReadPortText(std::string_view text) {
-    const std::string t = trimmed(text);
+    const std::string t = platform::trimmed(text);
     if (t.empty() || t.size() > 5) {
         return 0;
     }
@@ -89,8 +73,8 @@ NetworkSettings CollectNetworkSettings(const NetworkSettingsForm& form) {
 }
 
 FormCheck CheckNetworkSettings(NetworkSettings& s) {
-    s.proxyHost = trimmed(s.proxyHost);
-    s.configuredIp = trimmed(s.configuredIp);
+    s.proxyHost = platform::trimmed(s.proxyHost);
+    s.configuredIp = platform::trimmed(s.configuredIp);
     if (s.useProxy == 1 && s.proxyHost.empty()) {
         return FormCheck::ProxyHostMissing;
     }

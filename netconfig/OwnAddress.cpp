@@ -15,6 +15,7 @@
 
 #include "app/settings/Settings.h"
 #include "platform/HostPort.h"
+#include "platform/Text.h"
 #include "sync/CWorkerThread.h"
 
 namespace ostrel::netconfig {
@@ -33,17 +34,6 @@ std::optional<int> firstNumber(std::string_view text, size_t& pos) {
         return std::nullopt;
     }
     return value;
-}
-
-std::string trimmedText(std::string text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.pop_back();
-    }
-    size_t begin = 0;
-    while (begin < text.size() && std::isspace(static_cast<unsigned char>(text[begin]))) {
-        ++begin;
-    }
-    return text.substr(begin);
 }
 
 std::optional<sockaddr_in> resolveTarget(const std::string& target) {
@@ -190,7 +180,7 @@ std::vector<std::string> ListOwnAddresses() {
 
 std::string DetectionTarget() {
     if (settings::read(settings::value::UseHttpProxy) == 1) {
-        return trimmedText(settings::read(settings::value::HttpProxyName)) + ":" +
+        return platform::trimmed(settings::read(settings::value::HttpProxyName)) + ":" +
                std::to_string(settings::read(settings::value::HttpProxyPort));
     }
     return settings::serviceWebHost();

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <limits>
 
+#include "platform/Text.h"
+
 namespace ostrel::phone {
 
 namespace {
@@ -20,18 +22,6 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-std::string trimmed(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
 
 std::string providerParam(const Provider& provider, std::string_view name) {
     for (const auto& param : provider.params) {
@@ -88,7 +78,7 @@ CardEntry checkCardEntry(std::optional<uint32_t> providerId, std::string_view ac
     if (!providerId) {
         return {std::nullopt, kPleaseSelectProvider};
     }
-    CallingCard card{*providerId, trimmed(account), trimmed(pin), 1};
+    CallingCard card{*providerId, platform::trimmed(account), platform::trimmed(pin), 1};
     if (card.accountNumber.empty()) {
         return {std::nullopt, kPleaseEnterAccount};
     }
@@ -124,8 +114,8 @@ std::vector<CardRow> rowsForCards(const std::vector<CallingCard>& cards) {
 CardRowsCheck checkCardRows(const std::vector<CardRow>& rows) {
     CardRowsCheck check;
     for (const auto& row : rows) {
-        const std::string account = trimmed(row.account);
-        const std::string pin = trimmed(row.pin);
+        const std::string account = platform::trimmed(row.account);
+        const std::string pin = platform::trimmed(row.pin);
         if (row.providerId && account.empty() && !pin.empty()) {
             return {{}, kPinWithoutAccount};
         }

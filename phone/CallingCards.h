@@ -55,9 +55,6 @@ inline constexpr std::string_view kDefaultWithoutProvider =
     "Please select the provider for the default calling card";
 inline constexpr std::string_view kUploadFailed = "Failed to update calling card info to server";
 
-// Trims white space at both ends.
-std::string trimmed(std::string_view text);
-
 // "Enter Calling Card to Use": the card for this call, or the message that keeps the dialog
 // open. `providerId` is empty when "<select>" is chosen. Account and PIN are trimmed.
 struct CardEntry {

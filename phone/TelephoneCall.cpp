@@ -2,10 +2,12 @@
 
 #include <cctype>
 
+#include "platform/Text.h"
+
 namespace ostrel::phone {
 
 std::string dialledNumber(std::string_view typed) {
-    std::string number = trimmed(typed);
+    std::string number = platform::trimmed(typed);
     for (char& c : number) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }

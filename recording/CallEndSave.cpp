@@ -5,6 +5,7 @@
 
 #include "app/settings/Settings.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 namespace ostrel::recording {
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -39,7 +31,7 @@ std::string recordingsFolder() {
     if (!stored) {
         return {};
     }
-    std::string folder = trimmed(*stored);
+    std::string folder = platform::trimmed(*stored);
     // The settings page creates the folder with "\" turned into "/", so the same is read here.
     std::replace(folder.begin(), folder.end(), '\\', '/');
     return folder;

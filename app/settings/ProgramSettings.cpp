@@ -3,6 +3,7 @@
 #include "app/settings/RecordingsFolder.h"
 #include "app/settings/Settings.h"
 #include "app/settings/StartupEntry.h"
+#include "platform/Text.h"
 
 namespace ostrel::settings {
 
@@ -30,7 +31,7 @@ void saveProgramSettings(const ProgramSettingsValues& values, std::string_view p
     }
     write(value::RingTime, values.ringTime);
     write(value::AutoMMSettings, values.autoMMSettings ? 1 : 0);
-    const std::string folder = trimBlanks(values.recordingsDirectory);
+    const std::string folder = platform::trimmed(values.recordingsDirectory);
     write(value::RecordingsDirectory, folder);
     createFolderPath(folder);
     write(value::PopupBuddyJoinLeave, values.popupBuddyJoinLeave ? 1 : 0);

@@ -5,13 +5,11 @@
 
 #include <cerrno>
 
+#include "platform/Text.h"
+
 namespace ostrel::settings {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool isFolder(const std::string& path) {
     struct stat st {};
@@ -31,18 +29,6 @@ std::string parentOf(const std::string& path) {
 }
 
 }  // namespace
-
-std::string trimBlanks(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
 
 uint64_t freeBytes(uint64_t fragmentSize, uint64_t availableBlocks) {
     return fragmentSize * availableBlocks;
@@ -71,7 +57,7 @@ std::optional<uint64_t> freeBytesAt(std::string_view path) {
 }
 
 RecordingsFolderCheck checkRecordingsFolder(std::string_view folder, const FreeSpaceProbe& probe) {
-    const std::string trimmed = trimBlanks(folder);
+    const std::string trimmed = platform::trimmed(folder);
     if (trimmed.size() < 2) {
         return RecordingsFolderCheck::Invalid;
     }

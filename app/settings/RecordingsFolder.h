@@ -16,9 +16,6 @@ inline constexpr uint64_t kMinimumRecordingsFreeBytes = 104857600;
 
 enum class RecordingsFolderCheck { Ok, Invalid, FreeSpaceUnknown, NotEnoughSpace };
 
-// Blanks and tabs off both ends.
-std::string trimBlanks(std::string_view text);
-
 // Free bytes for an unprivileged user: fragment size times available blocks, in 64 bits so
 // that drives above 4 GB are not cut down by an overflow.
 uint64_t freeBytes(uint64_t fragmentSize, uint64_t availableBlocks);

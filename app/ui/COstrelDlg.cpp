@@ -26,6 +26,7 @@
 #include "desktop/CHotkeyHandlerWindow.h"
 #include "desktop/CSystemTray.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 namespace ostrel::app {
 
@@ -84,7 +85,7 @@ void COstrelDlg::initialise(bool hidden) {
     setStatusText(1, QStringLiteral("Starting up.. please wait"));
 
     if (const auto folder = settings::readOptional(settings::value::RecordingsDirectory)) {
-        const std::string trimmed = settings::trimBlanks(*folder);
+        const std::string trimmed = platform::trimmed(*folder);
         if (!trimmed.empty()) {
             settings::createFolderPath(trimmed);
         }

@@ -95,6 +95,17 @@ TEST(RecordingsFolder, LengthAndFreeSpaceChecks) {
     EXPECT_EQ(settings::checkRecordingsFolder("  C  ", plenty),
               settings::RecordingsFolderCheck::Invalid);
     EXPECT_EQ(settings::checkRecordingsFolder("C:", plenty), settings::RecordingsFolderCheck::Ok);
+    // The free space is asked of the folder as it is stored: white space of any kind cut off.
+    std::string asked;
+    auto recordAsked = [&](std::string_view path) {
+        asked = path;
+        return std::optional<uint64_t>(1ull << 40);
+    };
+    EXPECT_EQ(settings::checkRecordingsFolder("\t/rec \r\n", recordAsked),
+              settings::RecordingsFolderCheck::Ok);
+    EXPECT_EQ(asked, "/rec");
+    EXPECT_EQ(settings::checkRecordingsFolder("C\r\n", plenty),
+              settings::RecordingsFolderCheck::Invalid);
 
     auto unknown = [](std::string_view) { return std::optional<uint64_t>(); };
     EXPECT_EQ(settings::checkRecordingsFolder("/rec", unknown),

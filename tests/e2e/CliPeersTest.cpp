@@ -10,11 +10,13 @@
 
 #include "ToneAudio.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ToneMeter.h"
 
 using namespace std::chrono_literals;
 using namespace enginetest;
 using ostrel::test::ChildProcess;
 using ostrel::test::fieldOf;
+using ostrel::test::toneLevel;
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Audio for the voice tests: tone files written and read back through libsndfile (an
-// independent WAV reader and writer), a Goertzel filter to tell which tones a recording
-// holds, and a scratch folder per test.
+// independent WAV reader and writer), the audible stretch of a recording, and a scratch folder
+// per test. Which tones a recording holds is measured with tests/support/ToneMeter.h.
 #pragma once
 
 #include <sndfile.h>
@@ -51,23 +51,6 @@ inline std::vector<int16_t> readWav(const std::string& path) {
     sf_read_short(f, s.data(), static_cast<sf_count_t>(s.size()));
     sf_close(f);
     return s;
-}
-
-// Amplitude of the `hz` component of `samples` (a full-scale sine of amplitude A gives about A).
-inline double toneLevel(const std::vector<int16_t>& samples, double hz) {
-    if (samples.empty()) {
-        return 0;
-    }
-    const double w = 2 * M_PI * hz / kRate;
-    const double coefficient = 2 * std::cos(w);
-    double s1 = 0, s2 = 0;
-    for (int16_t x : samples) {
-        const double s0 = x + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    return 2 * std::sqrt(std::max(power, 0.0)) / double(samples.size());
 }
 
 // The loudest stretch of a recording: playback files start with the silence before the call.

@@ -12,9 +12,11 @@
 #include "engine/NetCore.h"
 #include "engine/VoiceActivity.h"
 #include "engine/VoiceSession.h"
+#include "tests/support/ToneMeter.h"
 
 using namespace ostrel::engine;
 using namespace enginetest;
+using ostrel::test::toneLevel;
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
+#include <string_view>
 
 extern char** environ;
 
@@ -82,46 +82,11 @@ void GatewayProcess::readLines(int fd) {
         pending.append(buffer, static_cast<size_t>(n));
         size_t newline;
         while ((newline = pending.find('\n')) != std::string::npos) {
-            {
-                std::lock_guard lock(mutex_);
-                lines_.push_back(pending.substr(0, newline));
-            }
-            changed_.notify_all();
+            output_.add(std::string_view(pending).substr(0, newline));
             pending.erase(0, newline + 1);
         }
     }
     ::close(fd);
-}
-
-std::optional<std::string> GatewayProcess::waitFor(const std::string& part, int ms) {
-    std::unique_lock lock(mutex_);
-    std::optional<std::string> found;
-    changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-        for (const auto& l : lines_) {
-            if (l.find(part) != std::string::npos) {
-                found = l;
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
-}
-
-std::vector<std::string> GatewayProcess::linesWith(const std::string& part) {
-    std::lock_guard lock(mutex_);
-    std::vector<std::string> found;
-    for (const auto& l : lines_) {
-        if (l.find(part) != std::string::npos) {
-            found.push_back(l);
-        }
-    }
-    return found;
-}
-
-std::vector<std::string> GatewayProcess::lines() {
-    std::lock_guard lock(mutex_);
-    return lines_;
 }
 
 }  // namespace phonetest

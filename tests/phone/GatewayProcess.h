@@ -5,13 +5,13 @@
 
 #include <sys/types.h>
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/LineLog.h"
 
 namespace phonetest {
 
@@ -28,20 +28,20 @@ public:
     uint16_t lookupPort() const { return lookupPort_; }
     uint16_t bridgePort() const { return bridgePort_; }
 
-    // The first line (after the listening line) containing `part`, waiting up to `ms`.
-    std::optional<std::string> waitFor(const std::string& part, int ms = 5000);
+    // The first line containing `part`, waiting up to `ms`.
+    std::optional<std::string> waitFor(const std::string& part, int ms = 5000) {
+        return output_.waitFor(part, ms);
+    }
     // Every line containing `part` so far.
-    std::vector<std::string> linesWith(const std::string& part);
-    std::vector<std::string> lines();
+    std::vector<std::string> linesWith(const std::string& part) { return output_.matching(part); }
+    std::vector<std::string> lines() { return output_.all(); }
 
 private:
     void readLines(int fd);
 
     pid_t pid_ = -1;
+    ostrel::test::LineLog output_;  // filled by reader_
     std::thread reader_;
-    std::mutex mutex_;  // guards lines_
-    std::condition_variable changed_;
-    std::vector<std::string> lines_;
     uint16_t lookupPort_ = 0;
     uint16_t bridgePort_ = 0;
 };

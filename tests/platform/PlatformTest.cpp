@@ -6,6 +6,7 @@
 
 #include "platform/HostPort.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 using namespace ostrel::platform;
 
@@ -60,4 +61,16 @@ TEST(HostPortText, PortIsOptionalAndChecked) {
     EXPECT_FALSE(parseHostPort("host:0"));
     EXPECT_FALSE(parseHostPort("host:65536"));
     EXPECT_FALSE(parseHostPort("host:80x"));
+}
+
+TEST(TrimmedText, WhiteSpaceOfEveryKindGoesFromBothEndsOnly) {
+    EXPECT_EQ(trimmed(" \t\r\n\v\f/home/al ice/Rec\t \r\n"), "/home/al ice/Rec");
+    EXPECT_EQ(trimmed("a"), "a");
+    EXPECT_EQ(trimmed(" \t\n "), "");
+    EXPECT_EQ(trimmed(""), "");
+    // Bytes of UTF-8 characters stay, whatever the locale says: here a no-break space.
+    const std::string noBreak = "\xc2\xa0";
+    EXPECT_EQ(trimmed(noBreak + "12" + noBreak), noBreak + "12" + noBreak);
+    // NUL is no white space.
+    EXPECT_EQ(trimmed(std::string_view("\0x ", 3)), std::string("\0x", 2));
 }

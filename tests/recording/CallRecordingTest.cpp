@@ -16,11 +16,13 @@
 #include "recording/RecordingFormat.h"
 #include "tests/audio/WavFiles.h"
 #include "tests/recording/RecordingTestFiles.h"
+#include "tests/support/ToneMeter.h"
 
 namespace ostrel::recording {
 namespace {
 
 using audio::testing::ScratchFolder;
+using ostrel::test::toneLevel;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -30,19 +32,6 @@ std::vector<int16_t> tone(double hz, double seconds) {
         s[i] = static_cast<int16_t>(8000 * std::sin(2 * kPi * hz * static_cast<double>(i) / 8000));
     }
     return s;
-}
-
-// Amplitude of the `hz` component (Goertzel); a sine of amplitude A gives about A.
-double toneLevel(const std::vector<int16_t>& samples, double hz) {
-    const double coefficient = 2 * std::cos(2 * kPi * hz / 8000);
-    double s1 = 0, s2 = 0;
-    for (int16_t x : samples) {
-        const double s0 = x + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    return samples.empty() ? 0 : 2 * std::sqrt(std::max(power, 0.0)) / double(samples.size());
 }
 
 // The window's sink, reduced to what a recorded call needs: accept calls, hand blocks on.

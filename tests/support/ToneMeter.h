@@ -1,8 +1,9 @@
-// Measures tones in test audio: the Goertzel power of one frequency, and which of several
-// candidate frequencies is strongest. An independent check of what a tone generator or an
-// echo sent, computed from the samples alone.
+// Measures tones in test audio: the Goertzel power of one frequency, its amplitude, and which
+// of several candidate frequencies is strongest. An independent check of what a tone generator or
+// an echo sent, computed from the samples alone.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -21,6 +22,15 @@ inline double tonePower(std::span<const int16_t> samples, double hz, double rate
         s1 = s0;
     }
     return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+}
+
+// Amplitude of the `hz` component: a sine of amplitude A gives about A; 0 without samples.
+inline double toneLevel(std::span<const int16_t> samples, double hz, double rate = 8000.0) {
+    if (samples.empty()) {
+        return 0;
+    }
+    const double power = std::max(tonePower(samples, hz, rate), 0.0);
+    return 2.0 * std::sqrt(power) / static_cast<double>(samples.size());
 }
 
 inline double rms(std::span<const int16_t> samples) {

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "ToneAudio.h"
+#include "tests/support/ToneMeter.h"
 
 using namespace enginetest;
+using ostrel::test::toneLevel;
 
 namespace {
 
