@@ -38,12 +38,14 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestService.h"
+#include "tests/support/ToneMeter.h"
 #include "service/AccountStore.h"
 
 using namespace std::chrono_literals;
 using namespace enginetest;
 using ostrel::app::COstrelDlg;
 using ostrel::test::ChildProcess;
+using ostrel::test::toneLevel;
 
 namespace {
 
