@@ -83,8 +83,14 @@ TEST_F(CallTest, ACallPlacedByAddressBecomesActiveAndTheButtonAsksBeforeHangingU
 TEST_F(CallTest, TalkTwiceQuicklyShowsTheOneAttemptMessage) {
     Peer silent("quiet", RecordingSink::Answer::Leave);  // rings and never answers
     bool secondTried = false;
-    QTimer::singleShot(150, [&] {
-        EXPECT_TRUE(window_->isConnecting());
+    // Once the first attempt is under way (however loaded the machine), press Talk again.
+    QTimer second;
+    second.setInterval(10);
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        if (!window_->isConnecting()) {
+            return;
+        }
+        second.stop();
         window_->talk(false);
         secondTried = true;
         // Now give up the first attempt.
@@ -92,11 +98,19 @@ TEST_F(CallTest, TalkTwiceQuicklyShowsTheOneAttemptMessage) {
             connecting->cancelButton()->click();
         }
     });
-    QTimer::singleShot(400, [&] {
-        if (auto* question = silent.sink.waitForQuestion(10)) {
+    second.start();
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (!secondTried) {
+            return;
+        }
+        if (auto* question = silent.sink.waitForQuestion(0)) {
+            answer.stop();
             question->respond(ostrel::engine::IncomingCallRequest::kReject);
         }
     });
+    answer.start();
     callFromWindow(silent);
     EXPECT_TRUE(secondTried);
     EXPECT_TRUE(boxes_.sawText(
