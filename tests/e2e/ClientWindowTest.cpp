@@ -24,6 +24,8 @@
 #include "app/settings/Settings.h"
 #include "app/ui/COstrelDlg.h"
 #include "app/ui/ClientParts.h"
+#include "app/ui/DirectCallPage.h"
+#include "app/ui/IncomingCallDialog.h"
 #include "app/ui/PhoneParts.h"
 #include "phone/ui/CTelephonePage.h"
 #include "app/ui/RecordingParts.h"
@@ -401,4 +403,48 @@ TEST_F(ClientWindowTest, ExitWhileLoggedInLogsOffAtTheServiceFirst) {
     EXPECT_TRUE(window_->exitFlag());
     EXPECT_FALSE(window_->isLoggedIn());
     EXPECT_FALSE(service_->presence().online("alice", nowMs()));
+}
+
+TEST_F(ClientWindowTest, TwoClientsOnTwoPortsCallEachOtherByAddress) {
+    // Two windows, each with its own listening port, logged in as alice and bob.
+    const uint16_t bobPort = apptest::freeUdpPort();
+    auto bob = [&] {
+        ostrel::settings::write(ostrel::settings::value::ListeningPort, bobPort);
+        COstrelDlg::Options options;
+        options.instanceGuid = ostrel::platform::newGuidText();
+        options.useDesktop = false;
+        options.useMixer = false;
+        options.parts.timerThread = false;
+        auto window = std::make_unique<COstrelDlg>(std::move(options));
+        window->initialise(true);
+        return window;
+    }();
+    ASSERT_EQ(bob->statusText(2), QString("Listening UDP Port: %1").arg(bobPort));
+    ostrel::settings::write(ostrel::settings::value::ListeningPort, apptest::freeUdpPort());
+    openWindow();
+    ASSERT_NE(window_->listeningPort(), bobPort);
+    bob->loggedIn("bob", "bob-pw");
+    logIn("alice", "alice-pw");
+    ASSERT_TRUE(waitFor([&] { return window_->isLoggedIn(); }));
+
+    // Bob accepts the call that rings in his window.
+    QObject::connect(bob.get(), &COstrelDlg::incomingCallShown,
+                     [](ostrel::app::IncomingCallDialog* d) {
+                         QTimer::singleShot(50, d, [d] { d->acceptButton()->click(); });
+                     });
+    window_->showPage(COstrelDlg::Page::DirectCall);
+    window_->directCallPage()->addressField()->setCurrentText(
+        QString("127.0.0.1:%1").arg(bobPort));
+    window_->talkButton()->click();
+    ASSERT_TRUE(waitFor([&] { return window_->isCurrent() && bob->isCurrent(); }))
+        << boxes_.texts.join("|").toStdString();
+    EXPECT_EQ(window_->partyList()->topLevelItem(0)->text(0), "bob");
+    EXPECT_EQ(bob->partyList()->topLevelItem(0)->text(0), "alice");
+
+    // Bob hangs up; alice's window is idle again with a fresh engine.
+    bob->command(COstrelDlg::kHangUpHotkey);
+    EXPECT_TRUE(waitFor([&] { return !window_->isCallActive(); }));
+    EXPECT_TRUE(window_->talkButton()->isEnabled());
+    EXPECT_TRUE(window_->hasEngine());
+    bob.reset();
 }
