@@ -16,11 +16,11 @@ void DiscardEndpoint::begin() {
     pacer_.start();
 }
 
-void DiscardEndpoint::transfer(uint8_t* data, size_t bytes) {
+RealTimePacer::Clock::time_point DiscardEndpoint::move(uint8_t* data, size_t bytes) {
     if (direction_ == WaveDirection::Capture) {
         std::memset(data, 0, bytes);
     }
-    pacer_.advance(bytes / bytesPerFrame_);
+    return pacer_.due(bytes / bytesPerFrame_);
 }
 
 void DiscardEndpoint::end(bool) {}

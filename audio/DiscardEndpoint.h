@@ -3,18 +3,17 @@
 // one of the two audio files is named, and for alerts when no sound card is used.
 #pragma once
 
-#include "audio/RealTimePacer.h"
-#include "audio/SampleEndpoint.h"
+#include "audio/ClockedEndpoint.h"
 #include "audio/WaveBackend.h"
 
 namespace ostrel::audio {
 
-class DiscardEndpoint final : public SampleEndpoint {
+class DiscardEndpoint final : public ClockedEndpoint {
 public:
     DiscardEndpoint(WaveDirection direction, uint32_t sampleRate, uint32_t bytesPerFrame);
 
     void begin() override;
-    void transfer(uint8_t* data, size_t bytes) override;
+    RealTimePacer::Clock::time_point move(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
 private:

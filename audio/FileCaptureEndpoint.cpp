@@ -73,7 +73,7 @@ void FileCaptureEndpoint::begin() {
     pacer_.start();
 }
 
-void FileCaptureEndpoint::transfer(uint8_t* data, size_t bytes) {
+RealTimePacer::Clock::time_point FileCaptureEndpoint::move(uint8_t* data, size_t bytes) {
     const size_t frames = bytes / sizeof(int16_t);
     size_t got = 0;
     if (!exhausted_) {
@@ -87,7 +87,7 @@ void FileCaptureEndpoint::transfer(uint8_t* data, size_t bytes) {
         }
     }
     std::memset(data + got * sizeof(int16_t), 0, bytes - got * sizeof(int16_t));
-    pacer_.advance(frames);
+    return pacer_.due(frames);
 }
 
 void FileCaptureEndpoint::end(bool) {}

@@ -8,12 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "audio/RealTimePacer.h"
-#include "audio/SampleEndpoint.h"
+#include "audio/ClockedEndpoint.h"
 
 namespace ostrel::audio {
 
-class FileCaptureEndpoint final : public SampleEndpoint {
+class FileCaptureEndpoint final : public ClockedEndpoint {
 public:
     // Opens a WAV of 8000 Hz mono 16-bit PCM. Anything else gives nothing and, in
     // `problem`, a message that names the file and the format it must have.
@@ -24,7 +23,7 @@ public:
     FileCaptureEndpoint& operator=(const FileCaptureEndpoint&) = delete;
 
     void begin() override;
-    void transfer(uint8_t* data, size_t bytes) override;
+    RealTimePacer::Clock::time_point move(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
 private:

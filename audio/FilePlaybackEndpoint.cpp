@@ -9,10 +9,10 @@ void FilePlaybackEndpoint::begin() {
     pacer_.start();
 }
 
-void FilePlaybackEndpoint::transfer(uint8_t* data, size_t bytes) {
+RealTimePacer::Clock::time_point FilePlaybackEndpoint::move(uint8_t* data, size_t bytes) {
     const size_t frames = bytes / sizeof(int16_t);
     writer_->write(reinterpret_cast<const int16_t*>(data), frames);
-    pacer_.advance(frames);
+    return pacer_.due(frames);
 }
 
 void FilePlaybackEndpoint::end(bool) {}

@@ -5,18 +5,17 @@
 
 #include <memory>
 
-#include "audio/RealTimePacer.h"
-#include "audio/SampleEndpoint.h"
+#include "audio/ClockedEndpoint.h"
 #include "audio/WavFileWriter.h"
 
 namespace ostrel::audio {
 
-class FilePlaybackEndpoint final : public SampleEndpoint {
+class FilePlaybackEndpoint final : public ClockedEndpoint {
 public:
     explicit FilePlaybackEndpoint(std::shared_ptr<WavFileWriter> writer);
 
     void begin() override;
-    void transfer(uint8_t* data, size_t bytes) override;
+    RealTimePacer::Clock::time_point move(uint8_t* data, size_t bytes) override;
     void end(bool drain) override;
 
 private:

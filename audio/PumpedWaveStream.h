@@ -1,6 +1,7 @@
 // A wave stream driven by a thread of its own: it moves the queued buffers one at a time
-// through a SampleEndpoint, in 50 ms pieces, and posts each finished buffer to the callback
-// thread. Owner calls (prepare, queue, reset, close) may come from any thread.
+// through a SampleEndpoint (in 50 ms pieces for a device, whole for an endpoint that only a
+// clock paces) and posts each finished buffer to the callback thread. Owner calls (prepare,
+// queue, reset, close) may come from any thread.
 #pragma once
 
 #include <condition_variable>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "audio/AudioFormat.h"
+#include "audio/ClockedEndpoint.h"
 #include "audio/SampleEndpoint.h"
 #include "audio/WaveBackend.h"
 #include "audio/WaveStream.h"
@@ -44,6 +46,7 @@ private:
     const size_t pieceBytes_;
     const sync::ThreadId callbackThread_;
     std::unique_ptr<SampleEndpoint> endpoint_;  // used only by the pump thread once it runs
+    ClockedEndpoint* const clocked_;            // endpoint_ when a clock paces it, else null
 
     // Guards everything below; the pump holds it except while it moves a piece.
     std::mutex mutex_;

@@ -21,12 +21,16 @@ RealTimePacer::Clock::duration RealTimePacer::durationOf(uint64_t frames) const 
 }
 
 void RealTimePacer::advance(uint64_t frames) {
+    std::this_thread::sleep_until(due(frames));
+}
+
+RealTimePacer::Clock::time_point RealTimePacer::due(uint64_t frames) {
     const auto now = Clock::now();
     if (mode_ == Mode::Restart && now > anchor_ + durationOf(frames_) + kRestartAfter) {
         anchor_ = now - durationOf(frames_);
     }
     frames_ += frames;
-    std::this_thread::sleep_until(anchor_ + durationOf(frames_));
+    return anchor_ + durationOf(frames_);
 }
 
 }  // namespace ostrel::audio

@@ -19,6 +19,8 @@ public:
         Restart,
     };
 
+    using Clock = std::chrono::steady_clock;
+
     static constexpr std::chrono::milliseconds kRestartAfter{50};
 
     RealTimePacer(uint32_t sampleRate, Mode mode);
@@ -27,12 +29,12 @@ public:
     void start();
     // Counts `frames` more and blocks until their time has come.
     void advance(uint64_t frames);
+    // Counts `frames` more and returns when their time comes, without waiting for it.
+    Clock::time_point due(uint64_t frames);
 
     uint64_t framesMoved() const { return frames_; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     Clock::duration durationOf(uint64_t frames) const;
 
     uint32_t rate_;

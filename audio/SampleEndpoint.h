@@ -8,6 +8,8 @@
 
 namespace ostrel::audio {
 
+class ClockedEndpoint;
+
 class SampleEndpoint {
 public:
     virtual ~SampleEndpoint() = default;
@@ -19,6 +21,8 @@ public:
     virtual void transfer(uint8_t* data, size_t bytes) = 0;
     // Stops. With `drain`, playback that was already taken is allowed to finish.
     virtual void end(bool drain) = 0;
+    // The same endpoint when only a clock keeps its pace (see ClockedEndpoint), else null.
+    virtual ClockedEndpoint* clocked() { return nullptr; }
 };
 
 }  // namespace ostrel::audio

@@ -1,7 +1,6 @@
 #include "webservice/HttpSession.h"
 
 #include <memory>
-#include <mutex>
 
 #include "platform/HostPort.h"
 #include "platform/Platform.h"
@@ -10,23 +9,18 @@ namespace ostrel::webservice {
 
 namespace {
 
-// libcurl must be initialised once per process before any thread uses it.
-void ensureCurlInitialised() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
+// Only made once the library has loaded, so the deleters always find it.
 struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    void operator()(CURL* easy) const { CurlLibrary::get()->easy_cleanup(easy); }
 };
 struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    void operator()(CURLU* url) const { CurlLibrary::get()->url_cleanup(url); }
 };
 struct HeaderListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const { CurlLibrary::get()->slist_free_all(list); }
 };
 struct CurlTextDeleter {
-    void operator()(char* text) const { curl_free(text); }
+    void operator()(char* text) const { CurlLibrary::get()->free(text); }
 };
 
 struct ReplySink {
@@ -48,21 +42,22 @@ size_t appendReply(char* data, size_t size, size_t count, void* user) {
 
 // "http://host:port/target", with the target percent-encoded where a URL needs it. Nothing
 // when the host text is not a host, so no server text can smuggle in a scheme or user part.
-std::string buildUrl(const std::string& server, const std::string& target) {
+std::string buildUrl(const CurlLibrary& curl, const std::string& server,
+                     const std::string& target) {
     const auto hostPort = platform::parseHostPort(server, 80);
     if (!hostPort) {
         return {};
     }
-    std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
-    if (!url || curl_url_set(url.get(), CURLUPART_SCHEME, "http", 0) != CURLUE_OK ||
-        curl_url_set(url.get(), CURLUPART_HOST, hostPort->host.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(url.get(), CURLUPART_PORT, std::to_string(hostPort->port).c_str(), 0) !=
+    std::unique_ptr<CURLU, UrlDeleter> url(curl.url());
+    if (!url || curl.url_set(url.get(), CURLUPART_SCHEME, "http", 0) != CURLUE_OK ||
+        curl.url_set(url.get(), CURLUPART_HOST, hostPort->host.c_str(), 0) != CURLUE_OK ||
+        curl.url_set(url.get(), CURLUPART_PORT, std::to_string(hostPort->port).c_str(), 0) !=
             CURLUE_OK ||
-        curl_url_set(url.get(), CURLUPART_PATH, target.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
+        curl.url_set(url.get(), CURLUPART_PATH, target.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
         return {};
     }
     char* text = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK) {
+    if (curl.url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK) {
         return {};
     }
     std::unique_ptr<char, CurlTextDeleter> owned(text);
@@ -71,21 +66,22 @@ std::string buildUrl(const std::string& server, const std::string& target) {
 
 }  // namespace
 
-HttpSession::HttpSession(ProxyChoice proxy) : proxy_(std::move(proxy)) {
-    ensureCurlInitialised();
-    multi_ = curl_multi_init();
+HttpSession::HttpSession(ProxyChoice proxy) : proxy_(std::move(proxy)), curl_(CurlLibrary::get()) {
+    if (curl_ != nullptr) {
+        multi_ = curl_->multi_init();
+    }
 }
 
 HttpSession::~HttpSession() {
     if (multi_ != nullptr) {
-        curl_multi_cleanup(multi_);
+        curl_->multi_cleanup(multi_);
     }
 }
 
 void HttpSession::Close() {
     closed_.store(true);
     if (multi_ != nullptr) {
-        curl_multi_wakeup(multi_);  // thread-safe; makes the worker's poll return now
+        curl_->multi_wakeup(multi_);  // thread-safe; makes the worker's poll return now
     }
 }
 
@@ -106,7 +102,8 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
     if (multi_ == nullptr || closed_.load()) {
         return false;
     }
-    const std::string url = buildUrl(exchange.server, RequestTarget(exchange.script));
+    const CurlLibrary& curl = *curl_;  // present whenever multi_ is
+    const std::string url = buildUrl(curl, exchange.server, RequestTarget(exchange.script));
     if (url.empty()) {
         platform::trace("Http: not a host: " + exchange.server);
         return false;
@@ -119,7 +116,7 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
         proxy = "http://" + proxy_.host + ":" + std::to_string(proxy_.port);
     }
 
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURL, EasyDeleter> easy(curl.easy_init());
     if (!easy) {
         return false;
     }
@@ -128,9 +125,9 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
     curl_slist* headers = nullptr;
     for (const char* line :
          {"Content-Type: application/x-www-form-urlencoded", "Expect:", "Accept:"}) {
-        curl_slist* grown = curl_slist_append(headers, line);
+        curl_slist* grown = curl.slist_append(headers, line);
         if (grown == nullptr) {
-            curl_slist_free_all(headers);
+            curl.slist_free_all(headers);
             return false;
         }
         headers = grown;
@@ -139,40 +136,40 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
 
     ReplySink sink{&reply, exchange.maxReplyBytes};
     CURL* e = easy.get();
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
+    curl.easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl.easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
     // Redirects are left as libcurl leaves them by default: not followed, so the form body
     // (which holds the password) never goes to a host the caller did not name.
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e, CURLOPT_POST, 1L);
-    curl_easy_setopt(e, CURLOPT_POSTFIELDS, exchange.body.data());
-    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(exchange.body.size()));
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(e, CURLOPT_USERAGENT, "Talvero");
+    curl.easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl.easy_setopt(e, CURLOPT_POST, 1L);
+    curl.easy_setopt(e, CURLOPT_POSTFIELDS, exchange.body.data());
+    curl.easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(exchange.body.size()));
+    curl.easy_setopt(e, CURLOPT_HTTPHEADER, headerList.get());
+    curl.easy_setopt(e, CURLOPT_USERAGENT, "Talvero");
     // Only the settings decide the proxy: an explicit (possibly empty) proxy and an empty
     // no-proxy list keep libcurl from reading http_proxy, no_proxy and their kin.
-    curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(e, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "");
+    curl.easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
+    curl.easy_setopt(e, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    curl.easy_setopt(e, CURLOPT_NOPROXY, "");
     // Each exchange has its own session, so nothing is kept between requests: no connection
     // reuse, no cookies, no cache of any kind.
-    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, appendReply);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink);
+    curl.easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl.easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl.easy_setopt(e, CURLOPT_WRITEFUNCTION, appendReply);
+    curl.easy_setopt(e, CURLOPT_WRITEDATA, &sink);
 
-    if (curl_multi_add_handle(multi_, e) != CURLM_OK) {
+    if (curl.multi_add_handle(multi_, e) != CURLM_OK) {
         return false;
     }
     bool finished = false;
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     while (!closed_.load()) {
         int running = 0;
-        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+        if (curl.multi_perform(multi_, &running) != CURLM_OK) {
             break;
         }
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        while (CURLMsg* message = curl.multi_info_read(multi_, &queued)) {
             if (message->msg == CURLMSG_DONE && message->easy_handle == e) {
                 finished = true;
                 result = message->data.result;
@@ -183,14 +180,14 @@ bool HttpSession::Perform(const HttpExchange& exchange, std::string& reply) {
         }
         // Close wakes this poll at once; otherwise it returns with socket activity or after
         // a second, whichever comes first.
-        if (curl_multi_poll(multi_, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+        if (curl.multi_poll(multi_, nullptr, 0, 1000, nullptr) != CURLM_OK) {
             break;
         }
     }
-    curl_multi_remove_handle(multi_, e);
+    curl.multi_remove_handle(multi_, e);
     if (!finished || result != CURLE_OK) {
         platform::trace(std::string("Http: exchange failed: ") +
-                        (finished ? curl_easy_strerror(result) : "session closed"));
+                        (finished ? curl.easy_strerror(result) : "session closed"));
         return false;
     }
     return true;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include <curl/curl.h>
+#include "webservice/CurlLibrary.h"
 
 namespace ostrel::webservice {
 
@@ -45,6 +45,7 @@ public:
 
 private:
     ProxyChoice proxy_;
+    const CurlLibrary* curl_;  // null when libcurl could not be loaded
     // Created with the session, cleaned up with it; null when libcurl could not make one.
     CURLM* multi_ = nullptr;
     std::atomic<bool> closed_{false};

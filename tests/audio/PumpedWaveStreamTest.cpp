@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -61,6 +62,46 @@ public:
 
 private:
     std::shared_ptr<State> s_;
+};
+
+// A clock-paced endpoint whose audio is due `delay` after each move; records each move's size.
+class DelayedClockEndpoint final : public ClockedEndpoint {
+public:
+    struct State {
+        std::mutex mutex;
+        std::vector<size_t> moves;
+        std::vector<RealTimePacer::Clock::time_point> dueTimes;
+        int begins = 0;
+        int ends = 0;
+        bool lastDrain = true;
+    };
+
+    DelayedClockEndpoint(std::shared_ptr<State> state, RealTimePacer::Clock::duration delay)
+        : s_(std::move(state)), delay_(delay) {}
+
+    void begin() override {
+        std::lock_guard lock(s_->mutex);
+        ++s_->begins;
+    }
+    RealTimePacer::Clock::time_point move(uint8_t* data, size_t bytes) override {
+        std::lock_guard lock(s_->mutex);
+        for (size_t i = 0; i < bytes; ++i) {
+            data[i] = static_cast<uint8_t>(0x40 + s_->moves.size());
+        }
+        s_->moves.push_back(bytes);
+        const auto due = RealTimePacer::Clock::now() + delay_;
+        s_->dueTimes.push_back(due);
+        return due;
+    }
+    void end(bool drain) override {
+        std::lock_guard lock(s_->mutex);
+        ++s_->ends;
+        s_->lastDrain = drain;
+    }
+
+private:
+    std::shared_ptr<State> s_;
+    RealTimePacer::Clock::duration delay_;
 };
 
 struct Buffer {
@@ -258,4 +299,81 @@ TEST_F(PumpedWaveStreamTest, DestroyingAnOpenStreamReturnsItsBuffers) {
     EXPECT_EQ(sync::pendingMessageCount(), 2u);
     std::lock_guard lock(state->mutex);
     EXPECT_EQ(state->ends, 1);
+}
+
+namespace {
+
+std::unique_ptr<PumpedWaveStream> makeClocked(WaveDirection direction,
+                                              std::shared_ptr<DelayedClockEndpoint::State> state,
+                                              RealTimePacer::Clock::duration delay) {
+    return std::make_unique<PumpedWaveStream>(
+        direction, AudioFormat::pcm(8000, 1, 16),
+        std::make_unique<DelayedClockEndpoint>(std::move(state), delay), sync::currentThreadId());
+}
+
+}  // namespace
+
+TEST_F(PumpedWaveStreamTest, ClockedEndpointMovesWholeBuffersAndEachCompletesWhenDue) {
+    auto clock = std::make_shared<DelayedClockEndpoint::State>();
+    auto stream = makeClocked(WaveDirection::Capture, clock, std::chrono::milliseconds(60));
+    Buffer a(3200), b(1000);
+    for (Buffer* x : {&a, &b}) {
+        stream->prepare(x->header);
+        stream->queue(x->header);
+    }
+    stream->start();
+    std::vector<RealTimePacer::Clock::time_point> arrivals;
+    for (Buffer* expected : {&a, &b}) {
+        sync::ThreadMessage m = next();
+        arrivals.push_back(RealTimePacer::Clock::now());
+        EXPECT_EQ(m.message, sync::MM_WIM_DATA);
+        EXPECT_EQ(m.lParam, reinterpret_cast<intptr_t>(&expected->header));
+        EXPECT_EQ(expected->header.bytesRecorded, expected->bytes.size());
+    }
+    EXPECT_EQ(a.bytes, std::vector<uint8_t>(3200, 0x40));
+    EXPECT_EQ(b.bytes, std::vector<uint8_t>(1000, 0x41));
+    std::lock_guard lock(clock->mutex);
+    // One move per buffer, however long, and no buffer is handed back before its audio is due.
+    EXPECT_EQ(clock->moves, (std::vector<size_t>{3200, 1000}));
+    ASSERT_EQ(clock->dueTimes.size(), 2u);
+    EXPECT_GE(arrivals[0], clock->dueTimes[0]);
+    EXPECT_GE(arrivals[1], clock->dueTimes[1]);
+    EXPECT_EQ(clock->begins, 1);
+}
+
+TEST_F(PumpedWaveStreamTest, ResetCutsAClockedWaitShortAndKeepsTheMovedBuffer) {
+    auto clock = std::make_shared<DelayedClockEndpoint::State>();
+    // Audio due an hour after it moved: only the reset can end the wait.
+    auto stream = makeClocked(WaveDirection::Playback, clock, std::chrono::hours(1));
+    Buffer a(3200, 7), b(3200, 8);
+    for (Buffer* x : {&a, &b}) {
+        stream->prepare(x->header);
+        stream->queue(x->header);
+    }
+    for (;;) {
+        {
+            std::lock_guard lock(clock->mutex);
+            if (!clock->moves.empty()) {
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    auto reset = std::async(std::launch::async, [&] { return stream->reset(); });
+    ASSERT_EQ(reset.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(reset.get(), MMSYSERR_NOERROR);
+    for (Buffer* expected : {&a, &b}) {
+        sync::ThreadMessage m = next();
+        EXPECT_EQ(m.message, sync::MM_WOM_DONE);
+        EXPECT_EQ(m.lParam, reinterpret_cast<intptr_t>(&expected->header));
+        EXPECT_TRUE(expected->header.has(WHDR_DONE));
+        EXPECT_FALSE(expected->header.has(WHDR_INQUEUE));
+    }
+    {
+        std::lock_guard lock(clock->mutex);
+        EXPECT_EQ(clock->moves, std::vector<size_t>{3200});  // the second was never played
+        EXPECT_EQ(clock->ends, 1);
+        EXPECT_FALSE(clock->lastDrain);
+    }
+    EXPECT_EQ(stream->close(), MMSYSERR_NOERROR);
 }

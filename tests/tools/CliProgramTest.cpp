@@ -5,12 +5,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ToneAudio.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ToneMeter.h"
 
 using namespace enginetest;
@@ -69,6 +75,49 @@ int freePort() {
     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     close(fd);
     return ntohs(a.sin_port);
+}
+
+// A TCP port that takes connections into its backlog and never answers.
+struct MuteTcpServer {
+    int fd = -1;
+    int port = 0;
+    MuteTcpServer() {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listen(fd, 4);
+        socklen_t len = sizeof a;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~MuteTcpServer() { close(fd); }
+};
+
+std::string mapsOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+size_t threadsOf(pid_t pid) {
+    std::error_code error;
+    const std::filesystem::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task",
+                                                    error);
+    return error ? 0 : static_cast<size_t>(std::distance(tasks, {}));
+}
+
+// Polls `done` for up to five seconds.
+bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 500; ++i) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
 }
 
 std::string audio(const Scratch& dir, const std::string& name) {
@@ -140,4 +189,28 @@ TEST(CliProgram, RejectedCallExitsWithOneAndBadOptionsWithTwo) {
     const CliRun bad = run("", "--answer sometimes");
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.lines.empty());  // the usage goes to standard error
+}
+
+TEST(CliProgram, HttpLibraryIsLoadedOnlyForTheService) {
+    // The engine's threads run only once the loader has mapped everything the program links.
+    ostrel::test::ChildProcess plain(CLI_PROGRAM, {"--port", "0", "--seconds", "5"},
+                                     {{"OSTREL_AUDIO", "none"}});
+    ASSERT_TRUE(plain.started());
+    ASSERT_TRUE(eventually([&] { return threadsOf(plain.pid()) > 1; }));
+    const std::string maps = mapsOf(plain.pid());
+    EXPECT_NE(maps.find("libgsm"), std::string::npos);
+    EXPECT_EQ(maps.find("libcurl"), std::string::npos);
+    plain.stop(std::chrono::milliseconds(100));
+
+    // A service that never answers holds the login open while we look.
+    MuteTcpServer service;
+    ostrel::test::ChildProcess online(
+        CLI_PROGRAM,
+        {"--port", "0", "--service", "127.0.0.1:" + std::to_string(service.port), "--login",
+         "alice:secret"},
+        {{"OSTREL_AUDIO", "none"}});
+    ASSERT_TRUE(online.started());
+    EXPECT_TRUE(
+        eventually([&] { return mapsOf(online.pid()).find("libcurl") != std::string::npos; }));
+    online.stop(std::chrono::milliseconds(100));
 }
