@@ -12,11 +12,11 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "app/callreport/ui/CMissedCallsDlg.h"
 #include "app/settings/RecordingsFolder.h"
 #include "app/settings/Settings.h"
-#include "app/ui/DirectCallPage.h"
-#include "app/callreport/ui/CMissedCallsDlg.h"
 #include "app/ui/ClientParts.h"
+#include "app/ui/DirectCallPage.h"
 #include "app/ui/WindowEngineSink.h"
 #include "app/ui/WindowNotices.h"
 #include "audio/mixer/CallMixerSettings.h"

@@ -7,12 +7,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "app/settings/Settings.h"
-#include "app/ui/BrowserWindow.h"
-#include "app/ui/COstrelDlg.h"
-#include "app/ui/ConnectingWindow.h"
 #include "app/callreport/ui/CMissedCallsDlg.h"
 #include "app/callreport/ui/CStatisticsDlg.h"
+#include "app/settings/Settings.h"
+#include "app/ui/BrowserWindow.h"
+#include "app/ui/ConnectingWindow.h"
+#include "app/ui/COstrelDlg.h"
 #include "app/ui/ProgramIcon.h"
 #include "app/ui/ProgramSettingsDialog.h"
 #include "app/ui/Updater.h"

@@ -6,12 +6,12 @@
 
 #include <ctime>
 
-#include "app/settings/Settings.h"
-#include "app/ui/COstrelDlg.h"
-#include "app/ui/ConnectingWindow.h"
-#include "app/ui/IncomingCallDialog.h"
 #include "app/callreport/ui/CMissedCallsDlg.h"
 #include "app/callreport/ui/CStatisticsDlg.h"
+#include "app/settings/Settings.h"
+#include "app/ui/ConnectingWindow.h"
+#include "app/ui/COstrelDlg.h"
+#include "app/ui/IncomingCallDialog.h"
 #include "app/ui/WindowEngineSink.h"
 #include "app/ui/WindowNotices.h"
 #include "audio/mixer/VolumeControl.h"
