@@ -1,6 +1,7 @@
 // The online page and the "Buddy List" dialog on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -181,6 +182,26 @@ TEST(BuddyListDialog, TypedNamesGoThroughTheEditor) {
         [&] { return dialog.root()->child(0)->text(0) == "bob_smith"; }));
     EXPECT_EQ(session.Buddies().Snapshot(), std::vector<std::string>{"bob_smith"});
     EXPECT_TRUE(dialog.Changed());
+}
+
+TEST(BuddyListDialog, ANameTypedForAnEntryThatIsGoneIsDropped) {
+    ostrel::test::qtApp();
+    webservice::test::ScopedConfigDir config;
+    AccountSession session("g");
+    CBuddyListDlg dialog(session);
+    dialog.show();
+    ostrel::test::ModalDriver modals;
+    dialog.AddBuddy();
+    auto* editor = dialog.tree()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("bob");
+    QTest::keyClick(editor, Qt::Key_Return);  // the typed name is handed over later
+    dialog.EndEdit(dialog.root()->child(0), "**new buddy**");  // meanwhile the entry goes
+    ASSERT_EQ(dialog.root()->childCount(), 0);
+    QApplication::processEvents();
+    EXPECT_EQ(dialog.root()->childCount(), 0);
+    EXPECT_TRUE(session.Buddies().Snapshot().empty());
+    EXPECT_TRUE(modals.seen().empty());
 }
 
 namespace {
