@@ -97,7 +97,15 @@ uint32_t MasterServer::serverThread() {
 
 void MasterServer::dispatchLoop() {
     const EngineTimings& timings = engine_.timings();
-    std::array<uint8_t, kReceiveBufferSize> buffer;
+    // Under a stream of relayed voice several datagrams are usually waiting: they are read
+    // with one system call and their relays go out with one more.
+    std::vector<uint8_t> buffers(kReceiveBatch * kReceiveBufferSize);
+    std::array<UdpSocket::Slot, kReceiveBatch> slots;
+    for (size_t i = 0; i < kReceiveBatch; ++i) {
+        slots[i].buffer = buffers.data() + i * kReceiveBufferSize;
+        slots[i].capacity = kReceiveBufferSize;
+    }
+    relays_.reserve(kReceiveBatch);
     lastCleanUp_ = platform::tickCount();
     for (;;) {
         if (engine_.stopRequested()) {
@@ -105,12 +113,10 @@ void MasterServer::dispatchLoop() {
             engine_.log("Stop Issued detected when starting to wait for incoming data.");
             return;
         }
-        buffer.fill(0);
-        // Under a stream of relayed voice a datagram is usually waiting already: read it
-        // without a poll first, and wait only when the socket is empty. That halves the
-        // system calls per relayed datagram.
-        UdpSocket::Received got = socket_.receiveFrom(buffer.data(), buffer.size());
-        if (got.result == UdpSocket::Result::TimedOut) {
+        // Read without a poll first, and wait only when the socket is empty. That saves a
+        // system call per batch while datagrams keep coming.
+        size_t count = socket_.receiveMany(slots);
+        if (count == 0 && slots[0].received.result == UdpSocket::Result::TimedOut) {
             const UdpSocket::Result ready = socket_.waitReadable(timings.listenerWaitMs);
             if (ready == UdpSocket::Result::TimedOut) {
                 cleanUp(false);
@@ -121,34 +127,42 @@ void MasterServer::dispatchLoop() {
                 engine_.log("Stop Issued detected in Master Server Dispatch loop.");
                 return;
             }
-            got.result = ready;
+            slots[0].received = UdpSocket::Received{};
+            slots[0].received.result = ready;
             if (ready == UdpSocket::Result::Ok) {
-                got = socket_.receiveFrom(buffer.data(), buffer.size());
+                count = socket_.receiveMany(slots);
             }
         }
-        if (got.result == UdpSocket::Result::TimedOut) {
+        if (count == 0) {
+            const UdpSocket::Received& failed = slots[0].received;
+            if (failed.result == UdpSocket::Result::TimedOut) {
+                continue;
+            }
+            if (failed.result != UdpSocket::Result::Refused) {
+                engine_.log(formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
+                                       failed.error));
+            }
+            // The pause keeps an error that persists from spinning the thread.
+            sleepMs(timings.errorPauseMs);
             continue;
         }
-        if (got.result != UdpSocket::Result::Ok) {
-            // A truncated datagram (over 4096 bytes) is lost like any other receive error.
-            if (got.result != UdpSocket::Result::Refused) {
-                engine_.log(
-                    formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
-                               got.result == UdpSocket::Result::Truncated ? EMSGSIZE : got.error));
+        for (size_t i = 0; i < count; ++i) {
+            const UdpSocket::Received& got = slots[i].received;
+            if (got.result == UdpSocket::Result::Truncated) {
+                // Lost like any other receive error, without the pause: the read that reported
+                // it consumed it, and pausing for each would let any sender stall the listener
+                // with 200 large datagrams a second.
+                engine_.log(formatText("Recv Failed on socket %x , Error = %d", socket_.handle(),
+                                       EMSGSIZE));
+                continue;
             }
-            // The pause keeps an error that persists from spinning the thread. An over-long
-            // datagram does not persist: the read that reports it consumed it. Pausing for
-            // each would let any sender stall the listener with 200 large datagrams a second.
-            if (got.result != UdpSocket::Result::Truncated) {
-                sleepMs(timings.errorPauseMs);
+            // Every field is read through the checked view: a datagram whose length field
+            // disagrees with what arrived is dropped like one with a bad signature.
+            if (const auto view = MessageView::read(slots[i].buffer, got.size)) {
+                handleDatagram(*view, got.from);
             }
-            continue;
         }
-        // Every field is read through the checked view: a datagram whose length field
-        // disagrees with what arrived is dropped like one with a bad signature.
-        if (const auto view = MessageView::read(buffer.data(), got.size)) {
-            handleDatagram(*view, got.from);
-        }
+        flushRelays();
         // Under a steady stream there is no receive time-out, so clean up by the clock too.
         if (platform::tickCount() - lastCleanUp_ >= timings.listenerWaitMs) {
             cleanUp(false);
@@ -157,24 +171,22 @@ void MasterServer::dispatchLoop() {
 }
 
 void MasterServer::handleDatagram(const MessageView& message, const SocketAddress& from) {
-    if (from.isLoopback()) {
+    const KnownSender known = lookUp(from);
+    if (known.own) {
         // Only a sender whose port is one of our own sessions' sockets is a local session;
         // any other program on this machine (a second client, a call to "localhost") is a
         // remote party like every other.
-        if (const auto own = findByOwnAddress(from)) {
-            if (message.code() == MSG_CONNECT_REQUEST) {
-                engine_.log("Connect Request received from LOCALHOST. UNEXPECTED");
-            }
-            if (own->incoming) {
-                relay(message, own->peerAddress);
-            }
-            return;
+        if (message.code() == MSG_CONNECT_REQUEST) {
+            engine_.log("Connect Request received from LOCALHOST. UNEXPECTED");
         }
+        if (known.own->incoming) {
+            relay(message, known.own->peerAddress);
+        }
+        return;
     }
-    const std::string sender = from.text();
     switch (message.code()) {
         case MSG_WHO_RU:
-            engine_.log(formatText("MSG_WHO_RU received from %s", sender.c_str()));
+            engine_.log(formatText("MSG_WHO_RU received from %s", from.text().c_str()));
             send(buildWhoAreYouReply(engine_.userName()), from);
             return;
         case MSG_CONNECT_REQUEST:
@@ -183,9 +195,9 @@ void MasterServer::handleDatagram(const MessageView& message, const SocketAddres
         default:
             break;
     }
-    if (const auto session = findIncomingByPeer(from)) {
-        if (session->ownAddress.port != 0) {
-            relay(message, session->ownAddress);
+    if (known.caller) {
+        if (known.caller->ownAddress.port != 0) {
+            relay(message, known.caller->ownAddress);
         }
         return;
     }
@@ -202,7 +214,7 @@ void MasterServer::handleConnectRequest(const MessageView& message, const Socket
     const std::string sender = from.text();
     engine_.log(formatText("Connect Request received from %s", sender.c_str()));
     cleanUp(false);  // a finished request from this caller no longer counts as in progress
-    if (findIncomingByPeer(from)) {
+    if (lookUp(from).caller) {
         engine_.log(
             formatText("Ignoring: Connection from %s alredy being processed...", sender.c_str()));
         return;
@@ -238,37 +250,17 @@ void MasterServer::handleConnectRequest(const MessageView& message, const Socket
     pendingLock_.SignalSemaphore();
 }
 
-std::optional<MasterServer::SessionMatch> MasterServer::findByOwnAddress(
-    const SocketAddress& address) {
-    std::optional<SessionMatch> match;
+MasterServer::KnownSender MasterServer::lookUp(const SocketAddress& from) {
+    KnownSender known;
+    // Only loopback senders can be our own sessions' sockets.
+    const bool local = from.isLoopback();
     const auto check = [&](const VoiceSession& s) {
-        if (!match && s.ownAddress().port != 0 && s.ownAddress() == address) {
-            match =
+        if (local && !known.own && s.ownAddress().port != 0 && s.ownAddress() == from) {
+            known.own =
                 SessionMatch{s.ownAddress(), s.peerAddress(), s.type() == SessionType::Incoming};
         }
-    };
-    pendingLock_.WaitOnSemaphore(sync::kInfinite);
-    {
-        sync::ReadLock lock(engine_.sessionGuard());
-        for (const PendingRequest& pending : pending_) {
-            if (pending.session) {
-                check(*pending.session);
-            }
-        }
-        for (const auto& session : engine_.sessionsLocked()) {
-            check(*session);
-        }
-    }
-    pendingLock_.SignalSemaphore();
-    return match;
-}
-
-std::optional<MasterServer::SessionMatch> MasterServer::findIncomingByPeer(
-    const SocketAddress& peer) {
-    std::optional<SessionMatch> match;
-    const auto check = [&](const VoiceSession& s) {
-        if (!match && s.type() == SessionType::Incoming && s.peerAddress() == peer) {
-            match = SessionMatch{s.ownAddress(), s.peerAddress(), true};
+        if (!known.caller && s.type() == SessionType::Incoming && s.peerAddress() == from) {
+            known.caller = SessionMatch{s.ownAddress(), s.peerAddress(), true};
         }
     };
     pendingLock_.WaitOnSemaphore(sync::kInfinite);
@@ -284,20 +276,35 @@ std::optional<MasterServer::SessionMatch> MasterServer::findIncomingByPeer(
         }
     }
     pendingLock_.SignalSemaphore();
-    return match;
+    return known;
 }
 
 void MasterServer::relay(const MessageView& message, const SocketAddress& to) {
     // Exactly the bytes that arrived; the view has checked that the length field agrees.
-    int error = 0;
-    const UdpSocket::Result result = socket_.sendTo(to, message.data(), message.size(), &error);
-    if (result == UdpSocket::Result::Ok) {
-        return;
+    // They stay in the receive buffer until the batch's relays have gone out.
+    relays_.push_back(UdpSocket::Outgoing{to, message.data(), message.size()});
+}
+
+void MasterServer::flushRelays() {
+    std::span<const UdpSocket::Outgoing> left(relays_);
+    while (!left.empty()) {
+        UdpSocket::Result failure = UdpSocket::Result::Ok;
+        int error = 0;
+        const size_t sent = socket_.sendMany(left, &failure, &error);
+        if (sent == left.size()) {
+            break;
+        }
+        if (failure != UdpSocket::Result::Refused) {
+            engine_.log(
+                formatText("Recv Failed on socket %x , Error = %d", socket_.handle(), error));
+        }
+        if (failure == UdpSocket::Result::Closed) {
+            break;
+        }
+        sleepMs(engine_.timings().errorPauseMs);
+        left = left.subspan(sent + 1);  // the one that failed is lost
     }
-    if (result != UdpSocket::Result::Refused) {
-        engine_.log(formatText("Recv Failed on socket %x , Error = %d", socket_.handle(), error));
-    }
-    sleepMs(engine_.timings().errorPauseMs);
+    relays_.clear();
 }
 
 void MasterServer::cleanUp(bool waiting) {

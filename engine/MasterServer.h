@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/SessionMessage.h"
 #include "platform/SocketAddress.h"
@@ -74,10 +75,15 @@ private:
     void dispatchLoop();
     void handleDatagram(const MessageView& message, const platform::SocketAddress& from);
     void handleConnectRequest(const MessageView& message, const platform::SocketAddress& from);
-    // Sessions of this engine whose own socket is `address`, or whose remote peer is it.
-    std::optional<SessionMatch> findByOwnAddress(const platform::SocketAddress& address);
-    std::optional<SessionMatch> findIncomingByPeer(const platform::SocketAddress& peer);
+    struct KnownSender {
+        std::optional<SessionMatch> own;     // a session of ours whose socket sent it
+        std::optional<SessionMatch> caller;  // an incoming session whose caller sent it
+    };
+    // One pass over the pending requests and the engine's sessions.
+    KnownSender lookUp(const platform::SocketAddress& from);
+    // Queues the datagram to go out from the listening socket once the batch is handled.
     void relay(const MessageView& message, const platform::SocketAddress& to);
+    void flushRelays();
     // Deletes the pairs whose thread has ended; waiting, until none is left.
     void cleanUp(bool waiting);
 
@@ -88,6 +94,8 @@ private:
     std::unique_ptr<sync::CWorkerThread> thread_;
     std::atomic<int> waitingRequests_{0};
     uint32_t lastCleanUp_ = 0;  // server thread only
+    static constexpr size_t kReceiveBatch = 16;
+    std::vector<platform::UdpSocket::Outgoing> relays_;  // server thread only
 
     sync::CSem pendingLock_;  // guards pending_
     std::list<PendingRequest> pending_;

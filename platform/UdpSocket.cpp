@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <mutex>
 
@@ -156,6 +158,94 @@ UdpSocket::Received UdpSocket::receive(void* buffer, size_t capacity, uint32_t t
         return r;
     }
     return receiveFrom(buffer, capacity);
+}
+
+namespace {
+
+// Datagrams per recvmmsg and sendmmsg call; larger batches gain little more.
+constexpr size_t kBatch = 32;
+
+}  // namespace
+
+size_t UdpSocket::receiveMany(std::span<Slot> slots) {
+    if (slots.empty()) {
+        return 0;
+    }
+    slots[0].received = Received{};
+    std::shared_lock lock(fdLock_);
+    if (fd_ < 0) {
+        return 0;
+    }
+    const size_t count = std::min(slots.size(), kBatch);
+    std::array<mmsghdr, kBatch> headers{};
+    std::array<iovec, kBatch> pieces{};
+    std::array<sockaddr_in, kBatch> senders{};
+    for (size_t i = 0; i < count; ++i) {
+        pieces[i] = iovec{slots[i].buffer, slots[i].capacity};
+        headers[i].msg_hdr.msg_name = &senders[i];
+        headers[i].msg_hdr.msg_namelen = sizeof senders[i];
+        headers[i].msg_hdr.msg_iov = &pieces[i];
+        headers[i].msg_hdr.msg_iovlen = 1;
+    }
+    // MSG_TRUNC makes each length the datagram's real one, as receiveFrom reports it.
+    const int got = ::recvmmsg(fd_, headers.data(), static_cast<unsigned>(count),
+                               MSG_DONTWAIT | MSG_TRUNC, nullptr);
+    if (got < 0) {
+        slots[0].received.error = errno;
+        slots[0].received.result = resultOf(errno);
+        return 0;
+    }
+    for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+        Received& r = slots[i].received;
+        r = Received{};
+        r.from = SocketAddress::fromSockaddr(senders[i]);
+        r.datagramSize = headers[i].msg_len;
+        const bool cut = (headers[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 ||
+                         r.datagramSize > slots[i].capacity;
+        r.size = std::min(r.datagramSize, slots[i].capacity);
+        r.result = cut ? Result::Truncated : Result::Ok;
+    }
+    return static_cast<size_t>(got);
+}
+
+size_t UdpSocket::sendMany(std::span<const Outgoing> datagrams, Result* failure, int* error) {
+    std::shared_lock lock(fdLock_);
+    if (fd_ < 0) {
+        if (failure != nullptr) {
+            *failure = Result::Closed;
+        }
+        return 0;
+    }
+    size_t done = 0;
+    while (done < datagrams.size()) {
+        const size_t count = std::min(datagrams.size() - done, kBatch);
+        std::array<mmsghdr, kBatch> headers{};
+        std::array<iovec, kBatch> pieces{};
+        std::array<sockaddr_in, kBatch> targets{};
+        for (size_t i = 0; i < count; ++i) {
+            const Outgoing& out = datagrams[done + i];
+            datagrams[done + i].to.toSockaddr(targets[i]);
+            pieces[i] = iovec{const_cast<uint8_t*>(out.data), out.size};
+            headers[i].msg_hdr.msg_name = &targets[i];
+            headers[i].msg_hdr.msg_namelen = sizeof targets[i];
+            headers[i].msg_hdr.msg_iov = &pieces[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int sent = ::sendmmsg(fd_, headers.data(), static_cast<unsigned>(count),
+                                    MSG_NOSIGNAL);
+        if (sent <= 0) {
+            if (error != nullptr) {
+                *error = sent < 0 ? errno : 0;
+            }
+            if (failure != nullptr) {
+                const Result r = sent < 0 ? resultOf(errno) : Result::Failed;
+                *failure = r == Result::TimedOut ? Result::Failed : r;
+            }
+            return done;
+        }
+        done += static_cast<size_t>(sent);
+    }
+    return done;
 }
 
 }  // namespace ostrel::platform

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <shared_mutex>
+#include <span>
 
 #include "platform/SocketAddress.h"
 
@@ -61,6 +62,27 @@ public:
     Received receiveFrom(void* buffer, size_t capacity);
     // waitReadable, then receiveFrom.
     Received receive(void* buffer, size_t capacity, uint32_t timeoutMs);
+
+    // One datagram of a batch: where it is read into, and what was read.
+    struct Slot {
+        uint8_t* buffer = nullptr;
+        size_t capacity = 0;
+        Received received;
+    };
+    // Reads as many waiting datagrams as there are slots in one system call, without
+    // waiting. Returns how many slots were filled (each Ok or Truncated); when none was,
+    // slots[0].received tells why (TimedOut when nothing was waiting).
+    size_t receiveMany(std::span<Slot> slots);
+
+    struct Outgoing {
+        SocketAddress to;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+    };
+    // Sends the datagrams in order, as few system calls as the system allows. Returns how
+    // many went out before the first that failed; that one's result and errno are stored.
+    size_t sendMany(std::span<const Outgoing> datagrams, Result* failure = nullptr,
+                    int* error = nullptr);
 
 private:
     mutable std::shared_mutex fdLock_;  // guards fd_: shared for every use, exclusive to close

@@ -92,9 +92,24 @@ bool waitChanged(CSWMRG::State* s, unsigned long timeoutMs, const timespec& dead
     return rc != ETIMEDOUT;
 }
 
+// getpid is a system call, and the guard asks on every lock; a forked child asks afresh.
+pid_t ownProcess() {
+    static std::atomic<pid_t> cached{0};
+    static const bool forgetInChild = [] {
+        return pthread_atfork(nullptr, nullptr, [] { cached.store(0); }) == 0;
+    }();
+    (void)forgetInChild;
+    pid_t pid = cached.load(std::memory_order_relaxed);
+    if (pid == 0) {
+        pid = getpid();
+        cached.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
+
 // A writer of another process that died keeps nobody out.
 void forgetDeadWriter(CSWMRG::State* s) {
-    if (s->writerProcess != 0 && s->writerProcess != getpid() && kill(s->writerProcess, 0) != 0 &&
+    if (s->writerProcess != 0 && s->writerProcess != ownProcess() && kill(s->writerProcess, 0) != 0 &&
         errno == ESRCH) {
         s->writerProcess = 0;
         s->writerThread = 0;
@@ -205,7 +220,7 @@ WaitResult CSWMRG::WaitToWrite(unsigned long timeoutMs) {
         return WaitResult::Failed;
     }
     const timespec deadline = deadlineAfter(timeoutMs);
-    const pid_t process = getpid();
+    const pid_t process = ownProcess();
     const uint32_t thread = currentThreadId();
     lockState(state_);
     while (true) {
@@ -234,7 +249,7 @@ void CSWMRG::DoneWriting() {
         return;
     }
     lockState(state_);
-    if (state_->writerProcess == getpid() && state_->writerThread == currentThreadId() &&
+    if (state_->writerProcess == ownProcess() && state_->writerThread == currentThreadId() &&
         --state_->writerDepth == 0) {
         state_->writerProcess = 0;
         state_->writerThread = 0;
@@ -248,7 +263,7 @@ WaitResult CSWMRG::WaitToRead(unsigned long timeoutMs) {
         return WaitResult::Failed;
     }
     const timespec deadline = deadlineAfter(timeoutMs);
-    const pid_t process = getpid();
+    const pid_t process = ownProcess();
     const uint32_t thread = currentThreadId();
     lockState(state_);
     while (true) {

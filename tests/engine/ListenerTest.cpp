@@ -410,6 +410,33 @@ TEST_F(ListenerTest, RelaysBothWaysBetweenCallerAndSessionSocket) {
     EXPECT_EQ(engine->connectedPeers().size(), 1u);
 }
 
+TEST_F(ListenerTest, ABurstFromTheCallerIsRelayedInOrderAmongOtherDatagrams) {
+    RawPeer caller;
+    ASSERT_EQ(acceptCall(caller).size(), 5u);
+    ASSERT_TRUE(sink->waitFor(NotificationCode::PeerJoined));
+    RawPeer stranger;
+    // Sent back to back, so the listener reads many at a time: probes for the session, a
+    // who-are-you of a stranger and broken frames in between.
+    for (uint32_t cookie = 1; cookie <= 100; ++cookie) {
+        caller.sendTo(port, wire::probe(9, 1000 + cookie, cookie));
+        if (cookie % 25 == 0) {
+            stranger.sendTo(port, wire::frame(17));
+            stranger.sendTo(port, std::vector<uint8_t>{1, 2, 3});
+        }
+    }
+    for (uint32_t cookie = 1; cookie <= 100; ++cookie) {
+        auto answer = caller.receiveCode(16, 2000);
+        ASSERT_TRUE(answer) << "answer " << cookie;
+        EXPECT_EQ(answer->fromPort, port);
+        EXPECT_EQ(answer->bytes, wire::probe(16, 1000 + cookie, cookie));
+    }
+    for (int i = 0; i < 4; ++i) {
+        auto reply = stranger.receive(2000);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->code(), 18);
+    }
+}
+
 TEST_F(ListenerTest, AnotherProgramOnLoopbackIsARemoteParty) {
     // Two clients on one machine: the caller is on 127.0.0.1 but is none of our sockets.
     RawPeer sameMachine("127.0.0.1");

@@ -87,6 +87,74 @@ TEST_F(UdpSocketPair, ClosedSocketRefusesEverything) {
     EXPECT_FALSE(b.localAddress());
 }
 
+TEST_F(UdpSocketPair, BatchesKeepOrderSendersAndRealSizes) {
+    // More datagrams than one system call carries, each of its own size.
+    std::vector<std::vector<uint8_t>> payloads;
+    std::vector<UdpSocket::Outgoing> out;
+    for (uint8_t i = 0; i < 40; ++i) {
+        payloads.emplace_back(size_t{10} + i, i);
+    }
+    for (const auto& p : payloads) {
+        out.push_back(UdpSocket::Outgoing{bAddress, p.data(), p.size()});
+    }
+    ASSERT_EQ(a.sendMany(out), 40u);
+    UdpSocket c;
+    ASSERT_TRUE(c.bind(SocketAddress::loopback(0)));
+    const std::vector<uint8_t> big(5000, 9);
+    ASSERT_EQ(c.sendTo(bAddress, big.data(), big.size()), UdpSocket::Result::Ok);
+
+    std::vector<uint8_t> buffers(7 * 4096);
+    std::vector<UdpSocket::Slot> slots(7);
+    for (size_t i = 0; i < slots.size(); ++i) {
+        slots[i].buffer = buffers.data() + i * 4096;
+        slots[i].capacity = 4096;
+    }
+    std::vector<UdpSocket::Received> got;
+    std::vector<std::vector<uint8_t>> bytes;
+    ASSERT_EQ(b.waitReadable(1000), UdpSocket::Result::Ok);
+    while (got.size() < 41) {
+        const size_t n = b.receiveMany(slots);
+        ASSERT_GT(n, 0u) << "after " << got.size();
+        ASSERT_LE(n, slots.size());
+        for (size_t i = 0; i < n; ++i) {
+            got.push_back(slots[i].received);
+            bytes.emplace_back(slots[i].buffer, slots[i].buffer + slots[i].received.size);
+        }
+    }
+    for (size_t i = 0; i < 40; ++i) {
+        EXPECT_EQ(got[i].result, UdpSocket::Result::Ok);
+        EXPECT_EQ(got[i].from, aAddress);
+        EXPECT_EQ(bytes[i], payloads[i]) << i;
+    }
+    EXPECT_EQ(got[40].result, UdpSocket::Result::Truncated);
+    EXPECT_EQ(got[40].datagramSize, 5000u);
+    EXPECT_EQ(got[40].size, 4096u);
+
+    EXPECT_EQ(b.receiveMany(slots), 0u);
+    EXPECT_EQ(slots[0].received.result, UdpSocket::Result::TimedOut);
+}
+
+TEST_F(UdpSocketPair, BatchSendStopsAtTheDatagramThatFails) {
+    const std::vector<uint8_t> small(8, 1), tooLong(70000, 2);
+    const std::vector<UdpSocket::Outgoing> out{{bAddress, small.data(), small.size()},
+                                               {bAddress, small.data(), small.size()},
+                                               {bAddress, tooLong.data(), tooLong.size()},
+                                               {bAddress, small.data(), small.size()}};
+    UdpSocket::Result failure = UdpSocket::Result::Ok;
+    int error = 0;
+    EXPECT_EQ(a.sendMany(out, &failure, &error), 2u);
+    EXPECT_EQ(failure, UdpSocket::Result::Failed);
+    EXPECT_EQ(error, EMSGSIZE);
+
+    b.close();
+    EXPECT_EQ(b.sendMany(out, &failure), 0u);
+    EXPECT_EQ(failure, UdpSocket::Result::Closed);
+    std::vector<uint8_t> in(16);
+    UdpSocket::Slot slot{in.data(), in.size(), {}};
+    EXPECT_EQ(b.receiveMany(std::span(&slot, 1)), 0u);
+    EXPECT_EQ(slot.received.result, UdpSocket::Result::Closed);
+}
+
 TEST_F(UdpSocketPair, BindingAPortInUseFails) {
     UdpSocket c;
     int error = 0;
