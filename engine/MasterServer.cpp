@@ -108,8 +108,10 @@ void MasterServer::dispatchLoop() {
     relays_.reserve(kReceiveBatch);
     lastCleanUp_ = platform::tickCount();
     for (;;) {
+        // On stop the socket stays open until the request threads have ended (serverThread
+        // closes it): one still sending its accepts relays nothing more, but its hang-up to
+        // the caller goes out from this socket.
         if (engine_.stopRequested()) {
-            socket_.close();
             engine_.log("Stop Issued detected when starting to wait for incoming data.");
             return;
         }
@@ -123,7 +125,6 @@ void MasterServer::dispatchLoop() {
                 continue;
             }
             if (engine_.stopRequested()) {
-                socket_.close();
                 engine_.log("Stop Issued detected in Master Server Dispatch loop.");
                 return;
             }

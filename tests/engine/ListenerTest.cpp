@@ -518,6 +518,18 @@ TEST_F(ListenerTest, StopHangsUpAnAcceptedCallerFromTheListeningPort) {
     EXPECT_EQ(sink->count(NotificationCode::ConnectionLost), 0u);
 }
 
+TEST_F(ListenerTest, StopWhileTheAcceptIsRepeatedStillHangsUpTheCaller) {
+    RawPeer caller;
+    IncomingCallRequest* q = ring(caller);
+    ASSERT_NE(q, nullptr);
+    answer(q, IncomingCallRequest::kAccept);
+    // The caller has its first accept and counts the call as made; the engine stops while
+    // the other four are still to go.
+    ASSERT_TRUE(caller.receiveCode(2, 2000));
+    engine->stop();
+    EXPECT_TRUE(caller.receiveCode(4, 2000)) << "the caller is left with a party that is gone";
+}
+
 TEST_F(ListenerTest, HangUpOfTheLastPeerEndsTheCall) {
     RawPeer caller;
     ASSERT_EQ(acceptCall(caller).size(), 5u);
