@@ -200,8 +200,8 @@ size_t UdpSocket::receiveMany(std::span<Slot> slots) {
         r = Received{};
         r.from = SocketAddress::fromSockaddr(senders[i]);
         r.datagramSize = headers[i].msg_len;
-        const bool cut = (headers[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 ||
-                         r.datagramSize > slots[i].capacity;
+        const bool cut =
+            (headers[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 || r.datagramSize > slots[i].capacity;
         r.size = std::min(r.datagramSize, slots[i].capacity);
         r.result = cut ? Result::Truncated : Result::Ok;
     }
@@ -231,8 +231,8 @@ size_t UdpSocket::sendMany(std::span<const Outgoing> datagrams, Result* failure,
             headers[i].msg_hdr.msg_iov = &pieces[i];
             headers[i].msg_hdr.msg_iovlen = 1;
         }
-        const int sent = ::sendmmsg(fd_, headers.data(), static_cast<unsigned>(count),
-                                    MSG_NOSIGNAL);
+        const int sent =
+            ::sendmmsg(fd_, headers.data(), static_cast<unsigned>(count), MSG_NOSIGNAL);
         if (sent <= 0) {
             if (error != nullptr) {
                 *error = sent < 0 ? errno : 0;

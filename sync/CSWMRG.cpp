@@ -109,8 +109,8 @@ pid_t ownProcess() {
 
 // A writer of another process that died keeps nobody out.
 void forgetDeadWriter(CSWMRG::State* s) {
-    if (s->writerProcess != 0 && s->writerProcess != ownProcess() && kill(s->writerProcess, 0) != 0 &&
-        errno == ESRCH) {
+    if (s->writerProcess != 0 && s->writerProcess != ownProcess() &&
+        kill(s->writerProcess, 0) != 0 && errno == ESRCH) {
         s->writerProcess = 0;
         s->writerThread = 0;
         s->writerDepth = 0;

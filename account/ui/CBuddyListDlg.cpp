@@ -42,13 +42,13 @@ public:
         const QString typed = line->text();
         // After the editor has gone: a message box or a new editor cannot start inside it. The
         // entry may be deleted before then, so it is found again through a persistent index.
-        QTimer::singleShot(0, &dialog_,
-                           [dialog = &dialog_, tree = &tree_, at = QPersistentModelIndex(index),
-                            typed] {
-                               if (at.isValid()) {
-                                   dialog->EndEdit(tree->itemFromIndex(at), typed);
-                               }
-                           });
+        QTimer::singleShot(
+            0, &dialog_,
+            [dialog = &dialog_, tree = &tree_, at = QPersistentModelIndex(index), typed] {
+                if (at.isValid()) {
+                    dialog->EndEdit(tree->itemFromIndex(at), typed);
+                }
+            });
     }
 
 private:

@@ -24,10 +24,6 @@ const std::string kBin = OSTREL_BIN_DIR;
 constexpr double kHeard = 800;
 constexpr double kAbsent = 300;
 
-bool startsWith(const std::string& line, const std::string& prefix) {
-    return line.rfind(prefix, 0) == 0;
-}
-
 // Runs a program to its end; its exit status.
 int run(const std::string& program, const std::vector<std::string>& args,
         const std::map<std::string, std::string>& environment = {}) {
@@ -49,7 +45,7 @@ protected:
             kBin + "/talvero-service",
             std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", db_});
         const auto up = service_->waitForLine(
-            [](const std::string& l) { return startsWith(l, "talvero-service listening on "); },
+            [](const std::string& l) { return l.starts_with("talvero-service listening on "); },
             20s);
         ASSERT_TRUE(up) << "the service did not start";
         // "talvero-service listening on 127.0.0.1:PORT, database FILE"
@@ -84,7 +80,7 @@ protected:
     static bool loggedIn(ChildProcess& p) {
         return p
             .waitForLine(
-                [](const std::string& l) { return startsWith(l, "ostrel-cli: logged in"); }, 20s)
+                [](const std::string& l) { return l.starts_with("ostrel-cli: logged in"); }, 20s)
             .has_value();
     }
 
@@ -93,7 +89,7 @@ protected:
         ChildProcess list(kBin + "/talvero-service", {"list-users", "--db", db_});
         std::optional<std::string> entry;
         while (auto line = list.readLine(10s)) {
-            if (startsWith(*line, user) && line->find("online at ") != std::string::npos) {
+            if (line->starts_with(user) && line->find("online at ") != std::string::npos) {
                 entry = line->substr(line->find("online at ") + 10);
                 entry = entry->substr(0, entry->find(' '));
             }
@@ -127,7 +123,7 @@ TEST_F(CliPeersTest, BuddiesOnlineTalkRecordPlayBackAndAreLoggedOffWhenSupersede
              {"--call", *bobAt, "--expect-user", "bob", "--seconds", "5", "--record", recording});
     ASSERT_TRUE(loggedIn(*alice));
     const auto joined =
-        alice->waitForLine([](const std::string& l) { return startsWith(l, "23 "); }, 15s);
+        alice->waitForLine([](const std::string& l) { return l.starts_with("23 "); }, 15s);
     ASSERT_TRUE(joined);
     EXPECT_EQ(fieldOf(*joined, "name"), "bob");
     ASSERT_EQ(alice->waitForExit(30s), 0);
@@ -155,7 +151,7 @@ TEST_F(CliPeersTest, BuddiesOnlineTalkRecordPlayBackAndAreLoggedOffWhenSupersede
     auto otherBob = peer("bob", 600, {"--seconds", "3"});
     ASSERT_TRUE(loggedIn(*otherBob));
     const auto verdict = bob->waitForLine(
-        [](const std::string& l) { return startsWith(l, "ostrel-cli: logged off by the service"); },
+        [](const std::string& l) { return l.starts_with("ostrel-cli: logged off by the service"); },
         10s);
     ASSERT_TRUE(verdict);
     EXPECT_NE(verdict->find(": #You have logged in to Talvero from another computer."),
@@ -170,10 +166,10 @@ TEST_F(CliPeersTest, AThirdPartyJoinsTheConferenceAndHearsBothOthers) {
     const auto bobAt = onlineEntry("bob");
     ASSERT_TRUE(bobAt);
     auto alice = peer("alice", 1400, {"--call", *bobAt, "--seconds", "8"});
-    ASSERT_TRUE(alice->waitForLine([](const std::string& l) { return startsWith(l, "7 "); }, 15s));
+    ASSERT_TRUE(alice->waitForLine([](const std::string& l) { return l.starts_with("7 "); }, 15s));
     auto carol = peer("carol", 2200, {"--call", *bobAt, "--seconds", "5"});
     const auto carolJoined =
-        carol->waitForLine([](const std::string& l) { return startsWith(l, "23 "); }, 15s);
+        carol->waitForLine([](const std::string& l) { return l.starts_with("23 "); }, 15s);
     ASSERT_TRUE(carolJoined) << "bob takes carol into the call already going";
     ASSERT_EQ(carol->waitForExit(30s), 0);
     ASSERT_EQ(alice->waitForExit(30s), 0);
@@ -189,7 +185,7 @@ TEST_F(CliPeersTest, AThirdPartyJoinsTheConferenceAndHearsBothOthers) {
     int joins = 0;
     bob->stop();
     for (const auto& line : bob->lines()) {
-        joins += startsWith(line, "23 ") ? 1 : 0;
+        joins += line.starts_with("23 ") ? 1 : 0;
     }
     EXPECT_EQ(joins, 2);
 }
@@ -198,13 +194,13 @@ TEST_F(CliPeersTest, ATelephoneCallThroughTheGatewayCarriesTheDigits) {
     ChildProcess gateway(kBin + "/talvero-gateway",
                          {"--lookup-port", "0", "--bridge-port", "0", "--ring-ms", "200"});
     const auto up = gateway.waitForLine(
-        [](const std::string& l) { return startsWith(l, "listening lookup="); }, 10s);
+        [](const std::string& l) { return l.starts_with("listening lookup="); }, 10s);
     ASSERT_TRUE(up);
     const auto bridge = fieldOf(*up, "bridge");
     ASSERT_TRUE(bridge);
     auto alice = peer("alice", 1400,
                       {"--call", "127.0.0.1:" + *bridge, "--dtmf", "5551234", "--seconds", "4"});
-    ASSERT_TRUE(alice->waitForLine([](const std::string& l) { return startsWith(l, "7 "); }, 15s));
+    ASSERT_TRUE(alice->waitForLine([](const std::string& l) { return l.starts_with("7 "); }, 15s));
     const auto digits = gateway.waitForLine(
         [](const std::string& l) { return l.find("digits 5551234") != std::string::npos; }, 10s);
     EXPECT_TRUE(digits) << "the gateway printed the digits it acknowledged";

@@ -57,10 +57,6 @@ constexpr double kAbsent = 300;
 constexpr double kAliceHz = 1400;
 constexpr double kBobHz = 600;
 
-bool startsWith(const std::string& line, const std::string& prefix) {
-    return line.rfind(prefix, 0) == 0;
-}
-
 // The window's audio files: read once per process, so one pair serves every test.
 struct WindowAudio {
     Scratch folder;
@@ -123,7 +119,7 @@ protected:
         const bool in =
             child
                 ->waitForLine(
-                    [](const std::string& l) { return startsWith(l, "ostrel-cli: logged in"); },
+                    [](const std::string& l) { return l.starts_with("ostrel-cli: logged in"); },
                     20s)
                 .has_value();
         EXPECT_TRUE(in) << user << " did not log in";
@@ -228,7 +224,7 @@ TEST_F(ClientWindowTest, LogsInCallsAnOnlineBuddyRecordsPlaysBackAndReportsTheCa
     ASSERT_GE(recorded.size(), 8u * 1600) << "at least two seconds were recorded";
     EXPECT_GT(toneLevel(recorded, kAliceHz), kHeard);
     EXPECT_GT(toneLevel(recorded, kBobHz), kHeard);
-    ASSERT_TRUE(bob->waitForLine([](const std::string& l) { return startsWith(l, "26 "); }, 10s))
+    ASSERT_TRUE(bob->waitForLine([](const std::string& l) { return l.starts_with("26 "); }, 10s))
         << "bob saw the call end";
 
     const auto aliceHeard = audiblePart(readWav(windowAudio().heard));
@@ -283,7 +279,7 @@ TEST_F(ClientWindowTest, AConferenceOfThreeIsReportedWithBothParties) {
 
     // Carol ends her program, which hangs up: her row goes, bob stays, and the call goes on.
     ASSERT_TRUE(
-        carol->waitForLine([](const std::string& l) { return startsWith(l, "23 "); }, 10s));
+        carol->waitForLine([](const std::string& l) { return l.starts_with("23 "); }, 10s));
     carol->stop();
     ASSERT_TRUE(waitFor([&] { return window_->partyList()->topLevelItemCount() == 1; }, 20000));
     EXPECT_EQ(window_->partyList()->topLevelItem(0)->text(0), "bob");
