@@ -156,18 +156,35 @@ TEST(BuddyListDialog, EditsFollowTheRulesAndCancelKeepsThemLocal) {
     EXPECT_EQ(dialog.result(), 0);
 }
 
-TEST(BuddyListDialog, TypedNamesGoThroughTheEditor) {
-    ostrel::test::qtApp();
+namespace {
+
+// A shown dialog with an empty list, its editor open on a new entry.
+class BuddyListEditor : public ::testing::Test {
+protected:
+    BuddyListEditor() {
+        dialog.show();
+        dialog.AddBuddy();
+    }
+
+    // Types into the open editor and presses Return.
+    void type(const QString& text) {
+        auto* editor = dialog.tree()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+
+    ostrel::test::QtAppFirst app;
     webservice::test::ScopedConfigDir config;
-    AccountSession session("g");
-    CBuddyListDlg dialog(session);
-    dialog.show();
+    AccountSession session{"g"};
+    CBuddyListDlg dialog{session};
     ostrel::test::ModalDriver modals;
-    dialog.AddBuddy();
-    auto* editor = dialog.tree()->findChild<QLineEdit*>();
-    ASSERT_NE(editor, nullptr);
-    editor->setText("Bob Smith");
-    QTest::keyClick(editor, Qt::Key_Return);
+};
+
+}  // namespace
+
+TEST_F(BuddyListEditor, TypedNamesGoThroughTheEditor) {
+    type("Bob Smith");
     // Refused: the message, then the editor opens again on the same entry.
     ASSERT_TRUE(ostrel::test::processEventsUntil([&] { return !modals.seen().empty(); }));
     EXPECT_EQ(modals.texts()[0], "This buddy name contains invalid characters or spaces");
@@ -175,27 +192,15 @@ TEST(BuddyListDialog, TypedNamesGoThroughTheEditor) {
         auto* again = dialog.tree()->findChild<QLineEdit*>();
         return again != nullptr && again->isVisible();
     }));
-    editor = dialog.tree()->findChild<QLineEdit*>();
-    editor->setText("Bob_Smith");
-    QTest::keyClick(editor, Qt::Key_Return);
+    type("Bob_Smith");
     ASSERT_TRUE(ostrel::test::processEventsUntil(
         [&] { return dialog.root()->child(0)->text(0) == "bob_smith"; }));
     EXPECT_EQ(session.Buddies().Snapshot(), std::vector<std::string>{"bob_smith"});
     EXPECT_TRUE(dialog.Changed());
 }
 
-TEST(BuddyListDialog, ANameTypedForAnEntryThatIsGoneIsDropped) {
-    ostrel::test::qtApp();
-    webservice::test::ScopedConfigDir config;
-    AccountSession session("g");
-    CBuddyListDlg dialog(session);
-    dialog.show();
-    ostrel::test::ModalDriver modals;
-    dialog.AddBuddy();
-    auto* editor = dialog.tree()->findChild<QLineEdit*>();
-    ASSERT_NE(editor, nullptr);
-    editor->setText("bob");
-    QTest::keyClick(editor, Qt::Key_Return);  // the typed name is handed over later
+TEST_F(BuddyListEditor, ANameTypedForAnEntryThatIsGoneIsDropped) {
+    type("bob");  // the typed name is handed over later
     dialog.EndEdit(dialog.root()->child(0), "**new buddy**");  // meanwhile the entry goes
     ASSERT_EQ(dialog.root()->childCount(), 0);
     QApplication::processEvents();
