@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ToneAudio.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ToneMeter.h"
 
@@ -17,12 +18,11 @@ using namespace enginetest;
 using ostrel::test::ChildProcess;
 using ostrel::test::fieldOf;
 using ostrel::test::toneLevel;
+using ostrel::test::e2e::kAbsent;
+using ostrel::test::e2e::kBin;
+using ostrel::test::e2e::kHeard;
 
 namespace {
-
-const std::string kBin = OSTREL_BIN_DIR;
-constexpr double kHeard = 800;
-constexpr double kAbsent = 300;
 
 // Runs a program to its end; its exit status.
 int run(const std::string& program, const std::vector<std::string>& args,

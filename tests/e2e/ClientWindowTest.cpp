@@ -35,6 +35,7 @@
 #include "recording/ui/RecordPlayGroup.h"
 #include "tests/app/TestFolders.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/phone/GatewayProcess.h"
 #include "tests/recording/RecordingTestFiles.h"
 #include "tests/support/ChildProcess.h"
@@ -48,12 +49,12 @@ using namespace enginetest;
 using ostrel::app::COstrelDlg;
 using ostrel::test::ChildProcess;
 using ostrel::test::toneLevel;
+using ostrel::test::e2e::kAbsent;
+using ostrel::test::e2e::kBin;
+using ostrel::test::e2e::kHeard;
 
 namespace {
 
-const std::string kBin = OSTREL_BIN_DIR;
-constexpr double kHeard = 800;
-constexpr double kAbsent = 300;
 constexpr double kAliceHz = 1400;
 constexpr double kBobHz = 600;
 

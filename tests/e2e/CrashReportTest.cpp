@@ -13,15 +13,15 @@
 #include <thread>
 
 #include "ToneAudio.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestService.h"
 
 using namespace std::chrono_literals;
 using ostrel::test::ChildProcess;
+using ostrel::test::e2e::kBin;
 
 namespace {
-
-const std::string kBin = OSTREL_BIN_DIR;
 
 std::vector<std::string> commandLineOf(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
